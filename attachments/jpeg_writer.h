@@ -1,0 +1,16 @@
+#pragma once
+
+#include "attachments/rgb_image.h"
+
+#include <string>
+
+namespace attachments {
+
+// Encodes `image` as a JPEG at quality 88 into a temporary file beside `path`, then
+// renames it over `path`: a reader never sees half a file, and a symbolic link planted
+// under the name is replaced, not followed.
+// Fails with "Cannot prepare image" when the temporary file cannot be created, and with
+// "Cannot write image" when encoding, writing or renaming fails (the temporary is removed).
+void writeImage(const RgbView& image, const std::string& path);
+
+} // namespace attachments
