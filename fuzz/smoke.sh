@@ -13,9 +13,11 @@ while IFS= read -r bin; do
     seeds=()
     [ -d "$top/fuzz/corpus/$name" ] && seeds=("$top/fuzz/corpus/$name")
     echo "== fuzz $name (${seconds}s)"
+    status=0
     (cd "$work" && "$bin" -max_total_time="$seconds" -rss_limit_mb=4096 -print_final_stats=1 \
-        "$work" "${seeds[@]}" 2>&1 | grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb|==|SUMMARY|.*ERROR)' || true)
-    status=${PIPESTATUS[0]}
+        "$work" "${seeds[@]}" >"$work/log" 2>&1) || status=$?
+    grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb|SUMMARY|==[0-9]+==ERROR)' "$work/log" || true
+    [ "$status" -eq 0 ] || tail -n 40 "$work/log" >&2
     rm -rf "$work"
     [ "$status" -eq 0 ] || { echo "fuzz $name found a failure" >&2; exit 1; }
 done < <(find "$build" -maxdepth 4 -type f -name 'fuzz_*' -perm -u+x | sort)
