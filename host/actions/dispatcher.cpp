@@ -1,0 +1,73 @@
+#include "host/actions/dispatcher.h"
+
+#include "host/actions/params.h"
+#include "host/session/host.h"
+#include "host/session/host_error.h"
+
+#include <memory>
+#include <utility>
+
+namespace host {
+namespace {
+
+// A method whose engine is not part of this build answers as a failed platform service
+// would, never with a made-up result.
+Outcome unavailable() {
+    return EngineFailure{};
+}
+
+common::Json permission(Host& host, const common::Json& params) {
+    const auto kind = params::string(params, "kind");
+    auto& session = host.platform().session;
+    // The prompt's answer arrives later, if at all; the snapshot is taken right away.
+    if (kind == "screen")
+        session.requestScreenCapture();
+    else if (kind == "accessibility")
+        session.requestAccessibility();
+    else
+        throw HostError{"invalid_permission"};
+    return host.state();
+}
+
+common::Json clear(Host& host) {
+    host.frames().clearFrames();
+    return common::Json{{"cleared", true}};
+}
+
+// Tests the name against the method table in its order; an unknown name is refused before
+// any parameter is read.
+void dispatch(Host& host, const std::string& method, const common::Json& params,
+              const Reply& reply) {
+    if (method == "status") return reply(host.state());
+    if (method == "identity") return reply(unavailable());
+    if (method == "permission") return reply(permission(host, params));
+    if (method == "windows") return reply(unavailable());
+    if (method == "clear") return reply(clear(host));
+    if (method == "observe") return reply(unavailable());
+    if (method == "click") return reply(unavailable());
+    if (method == "type_text") return reply(unavailable());
+    if (method == "scroll") return reply(unavailable());
+    if (method == "press_key") return reply(unavailable());
+    throw HostError{"unknown_method"};
+}
+
+} // namespace
+
+void Host::handle(const std::string& method, const common::Json& params, Reply reply) {
+    // However a method ends (a result, a HostError, any other exception, or a reply handed
+    // on to a later job), the channel hears from it exactly once.
+    auto replied = std::make_shared<bool>(false);
+    Reply once = [replied, reply = std::move(reply)](Outcome outcome) {
+        if (std::exchange(*replied, true)) return;
+        reply(std::move(outcome));
+    };
+    try {
+        dispatch(*this, method, params, once);
+    } catch (const HostError& error) {
+        once(error);
+    } catch (...) {
+        once(EngineFailure{});
+    }
+}
+
+} // namespace host

@@ -1,0 +1,84 @@
+#include "host/session/host.h"
+
+#include "host/session/host_error.h"
+
+namespace host {
+namespace {
+
+constexpr const char* loginWindowBundleId = "com.apple.loginwindow";
+
+} // namespace
+
+Host::Host(platform::Platform& platform, MainQueue& queue)
+    : platform_(platform), queue_(queue), frames_(platform.clock, platform.uuids),
+      self_(std::make_shared<Host*>(this)) {
+    // A notification changes nothing while it is delivered: it queues one job behind
+    // everything already queued, so no request ever sees the flags change under it.
+    std::weak_ptr<Host*> weak = self_;
+    MainQueue* jobs = &queue_;
+    platform_.session.subscribe([weak, jobs](platform::ScreenNotification notification) {
+        jobs->post([weak, notification] {
+            if (auto host = weak.lock()) (*host)->apply(notification);
+        });
+    });
+}
+
+Host::~Host() = default;
+
+void Host::apply(platform::ScreenNotification notification) {
+    using platform::ScreenNotification;
+    switch (notification) {
+    case ScreenNotification::ScreenIsLocked:
+        locked_ = true;
+        break;
+    case ScreenNotification::ScreenIsUnlocked:
+        locked_ = false;
+        break;
+    case ScreenNotification::ScreensDidSleep:
+        sleeping_ = true;
+        break;
+    case ScreenNotification::ScreensDidWake:
+        sleeping_ = false;
+        break;
+    }
+    // Every notification forgets every frame, whether or not the flag changed.
+    frames_.clearFrames();
+}
+
+common::Json Host::state() {
+    auto& session = platform_.session;
+    const auto info = session.session();
+    const bool onConsole = info && info->onConsole.value_or(false);
+    // Three sources, in order; the first that reports a lock decides.
+    bool screenLocked = locked_;
+    if (!screenLocked) screenLocked = info && info->screenIsLocked.value_or(false);
+    if (!screenLocked) {
+        const auto front = session.frontmostApplication();
+        screenLocked = front && front->bundleId && *front->bundleId == loginWindowBundleId;
+    }
+    common::Json snapshot = common::Json::object();
+    snapshot["available"] = true;
+    snapshot["screen"] = session.screenCaptureAllowed();
+    snapshot["accessibility"] = session.accessibilityTrusted();
+    snapshot["locked"] = screenLocked;
+    snapshot["sleeping"] = sleeping_;
+    snapshot["onConsole"] = onConsole;
+    snapshot["identity"] = session.ownBundleIdentifier().value_or("unbundled");
+    snapshot["name"] = "Tarnwick Computer Use";
+    snapshot["version"] = "1";
+    return snapshot;
+}
+
+void Host::requireScreen() {
+    const auto snapshot = state();
+    const bool available =
+        !snapshot.at("locked").get<bool>() && snapshot.at("onConsole").get<bool>() && !sleeping_;
+    if (!available) {
+        frames_.clearFrames();
+        throw HostError{"mac_locked"};
+    }
+    // Decided on a fresh answer, not on the snapshot's member.
+    if (!platform_.session.screenCaptureAllowed()) throw HostError{"screen_permission_required"};
+}
+
+} // namespace host
