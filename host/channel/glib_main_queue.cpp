@@ -1,0 +1,86 @@
+#include "host/channel/glib_main_queue.h"
+
+#include <utility>
+
+namespace host {
+
+struct GlibMainQueue::Source {
+    GSource base;
+    GlibMainQueue* queue;
+};
+
+namespace {
+
+GSourceFuncs sourceFuncs{};
+
+} // namespace
+
+GlibMainQueue::GlibMainQueue(GMainContext* context)
+    : context_(context != nullptr ? context : g_main_context_ref_thread_default()) {
+    if (context != nullptr) g_main_context_ref(context_);
+    sourceFuncs.prepare = &GlibMainQueue::prepare;
+    sourceFuncs.check = &GlibMainQueue::check;
+    sourceFuncs.dispatch = &GlibMainQueue::dispatch;
+    source_ = g_source_new(&sourceFuncs, sizeof(Source));
+    reinterpret_cast<Source*>(source_)->queue = this;
+    g_source_set_priority(source_, G_PRIORITY_DEFAULT);
+    g_source_attach(source_, context_);
+}
+
+GlibMainQueue::~GlibMainQueue() {
+    g_source_destroy(source_);
+    g_source_unref(source_);
+    g_main_context_unref(context_);
+}
+
+void GlibMainQueue::post(std::function<void()> job) {
+    {
+        std::lock_guard lock(mutex_);
+        if (closed_) return;
+        jobs_.push_back(std::move(job));
+    }
+    g_main_context_wakeup(context_);
+}
+
+void GlibMainQueue::close() {
+    std::deque<std::function<void()>> dropped;
+    {
+        std::lock_guard lock(mutex_);
+        closed_ = true;
+        dropped.swap(jobs_);
+    }
+    // The dropped jobs are destroyed here, outside the lock.
+}
+
+bool GlibMainQueue::empty() const {
+    std::lock_guard lock(mutex_);
+    return jobs_.empty();
+}
+
+bool GlibMainQueue::runOne() {
+    std::function<void()> job;
+    {
+        std::lock_guard lock(mutex_);
+        if (jobs_.empty()) return false;
+        job = std::move(jobs_.front());
+        jobs_.pop_front();
+    }
+    job();
+    return true;
+}
+
+gboolean GlibMainQueue::prepare(GSource* source, gint* timeout) {
+    *timeout = -1;
+    return !reinterpret_cast<Source*>(source)->queue->empty();
+}
+
+gboolean GlibMainQueue::check(GSource* source) {
+    return !reinterpret_cast<Source*>(source)->queue->empty();
+}
+
+gboolean GlibMainQueue::dispatch(GSource* source, GSourceFunc, gpointer) {
+    reinterpret_cast<Source*>(source)->queue->runOne();
+    return G_SOURCE_CONTINUE;
+}
+
+} // namespace host

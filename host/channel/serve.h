@@ -1,0 +1,16 @@
+#pragma once
+// The whole life of the host over one input and one output: the host, the reading thread,
+// the main queue on this thread's GLib main context, until end of input.
+
+#include "host/platform/platform.h"
+
+#include <functional>
+
+namespace host {
+
+// Serves requests read from `in` and answers them on `out`, on the calling thread, until
+// end of input; requests queued behind the end are never run. `overflow` is called (and
+// must not return in the program) when too much input is pending.
+void serve(platform::Platform& platform, int in, int out, std::function<void()> overflow);
+
+} // namespace host

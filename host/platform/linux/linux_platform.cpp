@@ -1,0 +1,86 @@
+#include "host/platform/linux/linux_platform.h"
+
+#include "host/platform/linux/inert_services.h"
+
+#if HAVE_HOST_LINUX_SESSION
+#include "host/platform/linux/session/linux_session.h"
+#endif
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+// Each family of services comes from its adapter when this build has it, otherwise from an
+// inert stand-in. An adapter replaces its stand-in in the one function that makes it.
+namespace host::platform::linux_desktop {
+namespace {
+
+// The bundle identifier of the application a process runs from, if any.
+[[maybe_unused]] std::function<std::optional<std::string>(std::int32_t)>
+bundleIdentifierOfProcess() {
+    return [](std::int32_t) -> std::optional<std::string> { return std::nullopt; };
+}
+
+std::unique_ptr<SessionPort> makeSession() {
+#if HAVE_HOST_LINUX_SESSION
+    return makeLinuxSession(bundleIdentifierOfProcess());
+#else
+    return std::make_unique<InertSession>();
+#endif
+}
+
+std::unique_ptr<BundlePort> makeBundles() {
+    return std::make_unique<InertBundles>();
+}
+
+std::unique_ptr<CodeSigningPort> makeCodeSigning() {
+    return std::make_unique<InertCodeSigning>();
+}
+
+std::unique_ptr<WorkspacePort> makeWorkspace() {
+    return std::make_unique<InertWorkspace>();
+}
+
+std::unique_ptr<WindowServerPort> makeWindowServer() {
+    return std::make_unique<InertWindowServer>();
+}
+
+std::unique_ptr<CapturePort> makeCapture() {
+    return std::make_unique<InertCapture>();
+}
+
+std::unique_ptr<AccessibilityPort> makeAccessibility() {
+    return std::make_unique<InertAccessibility>();
+}
+
+std::unique_ptr<EventPort> makeEvents() {
+    return std::make_unique<InertEvents>();
+}
+
+class Desktop : public LinuxPlatform {
+public:
+    Platform& platform() override { return platform_; }
+
+private:
+    std::unique_ptr<SessionPort> session_ = makeSession();
+    std::unique_ptr<BundlePort> bundles_ = makeBundles();
+    std::unique_ptr<CodeSigningPort> codeSigning_ = makeCodeSigning();
+    std::unique_ptr<WorkspacePort> workspace_ = makeWorkspace();
+    std::unique_ptr<WindowServerPort> windowServer_ = makeWindowServer();
+    std::unique_ptr<CapturePort> capture_ = makeCapture();
+    std::unique_ptr<AccessibilityPort> accessibility_ = makeAccessibility();
+    std::unique_ptr<EventPort> events_ = makeEvents();
+    SystemClock clock_;
+    RandomUuids uuids_;
+    Platform platform_{*session_, *bundles_,       *codeSigning_, *workspace_, *windowServer_,
+                       *capture_, *accessibility_, *events_,      clock_,      uuids_};
+};
+
+} // namespace
+
+std::unique_ptr<LinuxPlatform> makeLinuxPlatform() {
+    return std::make_unique<Desktop>();
+}
+
+} // namespace host::platform::linux_desktop
