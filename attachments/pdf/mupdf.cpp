@@ -1,0 +1,189 @@
+#include "attachments/pdf/mupdf.h"
+
+#include <cmath>
+
+namespace attachments::mupdf {
+namespace {
+
+void ignoreMessage(void*, const char*) {}
+
+} // namespace
+
+void dropPdfPage(fz_context* ctx, pdf_page* page) {
+    fz_drop_page(ctx, page ? &page->super : nullptr);
+}
+
+Context newContext() noexcept {
+    Context ctx(fz_new_context(nullptr, nullptr, FZ_STORE_DEFAULT));
+    if (ctx) {
+        fz_set_warning_callback(ctx.get(), ignoreMessage, nullptr);
+        fz_set_error_callback(ctx.get(), ignoreMessage, nullptr);
+    }
+    return ctx;
+}
+
+pdf_document* openPdf(fz_context* ctx, const std::string& path) noexcept {
+    // A NUL would silently cut the name short.
+    if (path.find('\0') != std::string::npos) return nullptr;
+    const char* name = path.c_str();
+    pdf_document* doc = nullptr;
+    fz_var(doc);
+    fz_try(ctx) {
+        doc = pdf_open_document(ctx, name);
+    }
+    fz_catch(ctx) {
+        return nullptr;
+    }
+    return doc;
+}
+
+bool hasEncryption(fz_context* ctx, pdf_document* doc, bool& ok) noexcept {
+    int encrypted = 0;
+    fz_var(encrypted);
+    fz_try(ctx) {
+        pdf_obj* entry = pdf_dict_get(ctx, pdf_trailer(ctx, doc), PDF_NAME(Encrypt));
+        encrypted = !pdf_is_null(ctx, entry) || pdf_needs_password(ctx, doc);
+    }
+    fz_catch(ctx) {
+        ok = false;
+        return false;
+    }
+    ok = true;
+    return encrypted != 0;
+}
+
+int countPages(fz_context* ctx, pdf_document* doc) noexcept {
+    int count = -1;
+    fz_var(count);
+    fz_try(ctx) {
+        count = pdf_count_pages(ctx, doc);
+    }
+    fz_catch(ctx) {
+        return -1;
+    }
+    return count;
+}
+
+pdf_page* loadPage(fz_context* ctx, pdf_document* doc, int index) noexcept {
+    pdf_page* page = nullptr;
+    fz_var(page);
+    fz_try(ctx) {
+        page = pdf_load_page(ctx, doc, index);
+    }
+    fz_catch(ctx) {
+        return nullptr;
+    }
+    return page;
+}
+
+bool mediaBox(fz_context* ctx, pdf_page* page, Box& box) noexcept {
+    float corners[4] = {0, 0, 0, 0};
+    int found = 0;
+    fz_var(found);
+    fz_try(ctx) {
+        pdf_obj* array = pdf_dict_get_inheritable(ctx, page->obj, PDF_NAME(MediaBox));
+        if (pdf_is_array(ctx, array) && pdf_array_len(ctx, array) == 4) {
+            found = 1;
+            for (int i = 0; i < 4; ++i) {
+                pdf_obj* number = pdf_array_get(ctx, array, i);
+                if (!pdf_is_number(ctx, number)) found = 0;
+                corners[i] = pdf_to_real(ctx, number);
+            }
+        }
+    }
+    fz_catch(ctx) {
+        return false;
+    }
+    box = {corners[0], corners[1], corners[2], corners[3]};
+    return found != 0;
+}
+
+int quarterTurns(fz_context* ctx, pdf_page* page) noexcept {
+    int degrees = 0;
+    fz_var(degrees);
+    fz_try(ctx) {
+        degrees = pdf_to_int(ctx, pdf_dict_get_inheritable(ctx, page->obj, PDF_NAME(Rotate)));
+    }
+    fz_catch(ctx) {
+        return 0;
+    }
+    // As viewers do: any angle, rounded to the nearest quarter turn.
+    degrees %= 360;
+    if (degrees < 0) degrees += 360;
+    return ((degrees + 45) / 90) % 4;
+}
+
+bool pageTransform(fz_context* ctx, pdf_page* page, fz_matrix& transform) noexcept {
+    fz_matrix result = fz_identity;
+    fz_try(ctx) {
+        pdf_page_transform(ctx, page, nullptr, &result);
+    }
+    fz_catch(ctx) {
+        return false;
+    }
+    transform = result;
+    return true;
+}
+
+fz_pixmap* newWhitePixmap(fz_context* ctx, int width, int height) noexcept {
+    fz_pixmap* pixmap = nullptr;
+    fz_var(pixmap);
+    fz_try(ctx) {
+        pixmap = fz_new_pixmap(ctx, fz_device_rgb(ctx), width, height, nullptr, 0);
+        fz_clear_pixmap_with_value(ctx, pixmap, 255);
+    }
+    fz_catch(ctx) {
+        fz_drop_pixmap(ctx, pixmap);
+        return nullptr;
+    }
+    return pixmap;
+}
+
+fz_device* newDrawDevice(fz_context* ctx, fz_pixmap* pixmap) noexcept {
+    fz_device* device = nullptr;
+    fz_var(device);
+    fz_try(ctx) {
+        device = fz_new_draw_device(ctx, fz_identity, pixmap);
+    }
+    fz_catch(ctx) {
+        return nullptr;
+    }
+    return device;
+}
+
+bool drawPage(fz_context* ctx, pdf_page* page, fz_device* device, fz_matrix transform) noexcept {
+    fz_try(ctx) {
+        pdf_run_page(ctx, page, device, transform, nullptr);
+        fz_close_device(ctx, device);
+    }
+    fz_catch(ctx) {
+        return false;
+    }
+    return true;
+}
+
+fz_stext_page* newTextPage(fz_context* ctx, pdf_page* page) noexcept {
+    fz_stext_page* text = nullptr;
+    fz_var(text);
+    fz_try(ctx) {
+        text = fz_new_stext_page_from_page(ctx, &page->super, nullptr);
+    }
+    fz_catch(ctx) {
+        return nullptr;
+    }
+    return text;
+}
+
+fz_buffer* textOf(fz_context* ctx, fz_stext_page* text) noexcept {
+    fz_buffer* buffer = nullptr;
+    fz_var(buffer);
+    fz_try(ctx) {
+        buffer = fz_new_buffer_from_stext_page(ctx, text);
+    }
+    fz_catch(ctx) {
+        return nullptr;
+    }
+    return buffer;
+}
+
+} // namespace attachments::mupdf

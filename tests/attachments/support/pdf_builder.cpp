@@ -1,0 +1,107 @@
+#include "tests/attachments/support/pdf_builder.h"
+
+#include <cstdio>
+#include <memory>
+#include <stdexcept>
+
+extern "C" {
+#include <mupdf/fitz.h>
+#include <mupdf/pdf.h>
+}
+
+namespace attachments::testing {
+
+std::string makePdf(const std::vector<PdfPage>& pages, int declaredCount) {
+    std::vector<std::string> objects;
+    objects.push_back("<</Type/Catalog/Pages 2 0 R>>");
+    std::string kids;
+    for (std::size_t i = 0; i < pages.size(); ++i)
+        kids += std::to_string(3 + 2 * i) + " 0 R ";
+    int count = declaredCount >= 0 ? declaredCount : static_cast<int>(pages.size());
+    objects.push_back("<</Type/Pages/Kids[" + kids + "]/Count " + std::to_string(count) +
+                      "/Resources<</Font<</F1<</Type/Font/Subtype/Type1/BaseFont/Helvetica"
+                      "/Encoding/WinAnsiEncoding>>>>>>>>");
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        const PdfPage& page = pages[i];
+        std::string box = page.mediaBox.empty() ? "" : "/MediaBox[" + page.mediaBox + "]";
+        objects.push_back("<</Type/Page/Parent 2 0 R" + box + "/Contents " +
+                          std::to_string(4 + 2 * i) + " 0 R" + page.extra + ">>");
+        objects.push_back("<</Length " + std::to_string(page.contents.size()) + ">>stream\n" +
+                          page.contents + "\nendstream");
+    }
+    std::string pdf = "%PDF-1.4\n";
+    std::vector<std::size_t> offsets;
+    for (std::size_t i = 0; i < objects.size(); ++i) {
+        offsets.push_back(pdf.size());
+        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    std::size_t xref = pdf.size();
+    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (std::size_t offset : offsets) {
+        char line[32];
+        std::snprintf(line, sizeof line, "%010zu 00000 n \n", offset);
+        pdf += line;
+    }
+    pdf += "trailer\n<</Size " + std::to_string(objects.size() + 1) + "/Root 1 0 R>>\nstartxref\n" +
+           std::to_string(xref) + "\n%%EOF\n";
+    return pdf;
+}
+
+std::string makeNumberedPdf(int count) {
+    std::vector<PdfPage> pages;
+    for (int i = 0; i < count; ++i)
+        pages.emplace_back(showText("Page " + std::to_string(i + 1), 72, 700));
+    return makePdf(pages);
+}
+
+std::string showText(const std::string& text, double x, double y, double size) {
+    return "BT /F1 " + std::to_string(size) + " Tf " + std::to_string(x) + " " + std::to_string(y) +
+           " Td (" + text + ") Tj ET\n";
+}
+
+std::string fillRect(double x, double y, double width, double height) {
+    return "0 g " + std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(width) +
+           " " + std::to_string(height) + " re f\n";
+}
+
+namespace {
+
+struct ContextDeleter {
+    void operator()(fz_context* ctx) const { fz_drop_context(ctx); }
+};
+
+// Kept apart from every C++ object: MuPDF reports errors by longjmp.
+bool encrypt(fz_context* ctx, const char* in, const char* out, int method) {
+    pdf_document* doc = nullptr;
+    fz_var(doc);
+    bool ok = true;
+    fz_try(ctx) {
+        doc = pdf_open_document(ctx, in);
+        pdf_write_options options = pdf_default_write_options;
+        options.do_encrypt = method;
+        std::snprintf(options.opwd_utf8, sizeof options.opwd_utf8, "owner");
+        options.upwd_utf8[0] = 0;
+        options.permissions = -1;
+        pdf_save_document(ctx, doc, out, &options);
+    }
+    fz_always(ctx) {
+        pdf_drop_document(ctx, doc);
+    }
+    fz_catch(ctx) {
+        ok = false;
+    }
+    return ok;
+}
+
+} // namespace
+
+void encryptWithEmptyUserPassword(const std::string& in, const std::string& out, bool aes) {
+    std::unique_ptr<fz_context, ContextDeleter> ctx(
+        fz_new_context(nullptr, nullptr, FZ_STORE_DEFAULT));
+    if (!ctx) throw std::runtime_error("no MuPDF context");
+    if (!encrypt(ctx.get(), in.c_str(), out.c_str(),
+                 aes ? PDF_ENCRYPT_AES_256 : PDF_ENCRYPT_RC4_128))
+        throw std::runtime_error("MuPDF could not encrypt " + in);
+}
+
+} // namespace attachments::testing

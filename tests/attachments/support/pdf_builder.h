@@ -1,0 +1,37 @@
+#pragma once
+// Small PDF files written by hand for the tests: one Helvetica font, and per page a media
+// box, a content stream and any extra page entries.
+
+#include <string>
+#include <vector>
+
+namespace attachments::testing {
+
+struct PdfPage {
+    std::string contents; // the content stream
+    std::string mediaBox; // the array's contents; empty: no MediaBox entry
+    std::string extra;    // further entries of the page dictionary
+
+    explicit PdfPage(std::string contents = "", std::string mediaBox = "0 0 612 792",
+                     std::string extra = "")
+        : contents(std::move(contents)), mediaBox(std::move(mediaBox)), extra(std::move(extra)) {}
+};
+
+// A complete PDF with a correct cross-reference table. `declaredCount`, when not negative,
+// replaces the page tree's /Count.
+std::string makePdf(const std::vector<PdfPage>& pages, int declaredCount = -1);
+
+// `count` pages of 612 x 792 points, each showing "Page N".
+std::string makeNumberedPdf(int count);
+
+// Content that shows `text` (plain ASCII, no parentheses or backslashes) at (x, y).
+std::string showText(const std::string& text, double x, double y, double size = 12);
+
+// Content that fills the rectangle black.
+std::string fillRect(double x, double y, double width, double height);
+
+// Rewrites the PDF at `in` to `out` encrypted (AES-256 or RC4-128) with an empty user
+// password and an owner password, as MuPDF does. Throws when MuPDF fails.
+void encryptWithEmptyUserPassword(const std::string& in, const std::string& out, bool aes);
+
+} // namespace attachments::testing
