@@ -5,6 +5,9 @@
 #if HAVE_HOST_LINUX_SESSION
 #include "host/platform/linux/session/linux_session.h"
 #endif
+#if HAVE_HOST_LINUX_DESKTOP
+#include "host/platform/linux/desktop/desktop_ports.h"
+#endif
 
 #include <cstdint>
 #include <functional>
@@ -43,11 +46,19 @@ std::unique_ptr<WorkspacePort> makeWorkspace() {
 }
 
 std::unique_ptr<WindowServerPort> makeWindowServer() {
+#if HAVE_HOST_LINUX_DESKTOP
+    return x11::makeWindowServer();
+#else
     return std::make_unique<InertWindowServer>();
+#endif
 }
 
 std::unique_ptr<CapturePort> makeCapture() {
+#if HAVE_HOST_LINUX_DESKTOP
+    return x11::makeCapture();
+#else
     return std::make_unique<InertCapture>();
+#endif
 }
 
 std::unique_ptr<AccessibilityPort> makeAccessibility() {
@@ -55,7 +66,11 @@ std::unique_ptr<AccessibilityPort> makeAccessibility() {
 }
 
 std::unique_ptr<EventPort> makeEvents() {
+#if HAVE_HOST_LINUX_DESKTOP
+    return x11::makeEvents();
+#else
     return std::make_unique<InertEvents>();
+#endif
 }
 
 class Desktop : public LinuxPlatform {

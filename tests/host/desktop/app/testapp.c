@@ -11,6 +11,7 @@
  *   entry TEXT                    the entry's text changed
  *   password LENGTH               the password entry changed (its length only)
  *   scroll VALUE                  the text view scrolled to VALUE (pixels, rounded)
+ *   focused NAME                  answer to "focus NAME"
  *   values entry=TEXT password=LENGTH scroll=VALUE   answer to "report"
  * Commands on stdin, one a line: "focus NAME", "present", "move X Y", "report", "hang"
  * (stop handling events for good), "quit". SIGUSR1 also hangs it. End of input only ends
@@ -120,7 +121,11 @@ static void run_command(const char* line) {
                             : strcmp(name, "button") == 0   ? button
                             : strcmp(name, "view") == 0     ? view
                                                             : NULL;
-        if (target) gtk_widget_grab_focus(target);
+        if (target) {
+            gtk_widget_grab_focus(target);
+            /* Said even when the focus was there already, for tests to wait on. */
+            printf("focused %s\n", name);
+        }
     } else if (strcmp(line, "present") == 0) {
         gtk_window_present_with_time(GTK_WINDOW(window),
                                      gdk_x11_get_server_time(gtk_widget_get_window(window)));

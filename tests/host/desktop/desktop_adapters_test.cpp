@@ -1,0 +1,306 @@
+// The X11 window server, capture and keyboard adapters against a real (virtual) desktop
+// with the GTK3 test application on it. Run inside tools/desktop/run.sh.
+
+#include "host/platform/linux/desktop/desktop_ports.h"
+#include "host/platform/linux/desktop/window_tree.h"
+#include "test_app.h"
+
+#include <gtest/gtest.h>
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <future>
+#include <memory>
+
+using namespace desktop_test;
+using host::platform::CapturedImage;
+using host::platform::WindowInfo;
+using host::platform::WindowListKind;
+using host::platform::x11::DesktopPorts;
+using host::platform::x11::openDesktopPorts;
+
+namespace {
+
+bool onDesktop() {
+    return std::getenv("TARNWICK_DESKTOP") != nullptr;
+}
+
+#define REQUIRE_DESKTOP()                                                                          \
+    if (!onDesktop()) GTEST_SKIP() << "needs the virtual desktop: run under tools/desktop/run.sh"
+
+struct XDeleter {
+    void operator()(xcb_connection_t* c) const { xcb_disconnect(c); }
+};
+template <typename T> struct Freed {
+    std::unique_ptr<T, decltype(&std::free)> p;
+    explicit Freed(T* t) : p(t, &std::free) {}
+    T* operator->() const { return p.get(); }
+    explicit operator bool() const { return p != nullptr; }
+};
+
+// A connection of the test's own, to look at windows the way a second client sees them.
+class TestX {
+public:
+    TestX() : c_(xcb_connect(nullptr, nullptr)) {
+        root_ = xcb_setup_roots_iterator(xcb_get_setup(c_.get())).data->root;
+    }
+    xcb_connection_t* get() const { return c_.get(); }
+
+    // The window's own area in root coordinates.
+    host::platform::Rect clientArea(xcb_window_t w) {
+        Freed<xcb_get_geometry_reply_t> g(
+            xcb_get_geometry_reply(get(), xcb_get_geometry(get(), w), nullptr));
+        Freed<xcb_translate_coordinates_reply_t> t(xcb_translate_coordinates_reply(
+            get(), xcb_translate_coordinates(get(), w, root_, 0, 0), nullptr));
+        if (!g || !t) return {};
+        return {double(t->dst_x), double(t->dst_y), double(g->width), double(g->height)};
+    }
+
+    // An unmanaged (override-redirect) window, like a menu, mapped at x, y.
+    xcb_window_t popup(int x, int y, int width, int height) {
+        xcb_window_t w = xcb_generate_id(get());
+        const std::uint32_t values[] = {1};
+        xcb_create_window(get(), XCB_COPY_FROM_PARENT, w, root_, static_cast<std::int16_t>(x),
+                          static_cast<std::int16_t>(y), static_cast<std::uint16_t>(width),
+                          static_cast<std::uint16_t>(height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                          XCB_COPY_FROM_PARENT, XCB_CW_OVERRIDE_REDIRECT, values);
+        xcb_map_window(get(), w);
+        Freed<xcb_get_input_focus_reply_t> sync(
+            xcb_get_input_focus_reply(get(), xcb_get_input_focus(get()), nullptr));
+        return w;
+    }
+
+private:
+    std::unique_ptr<xcb_connection_t, XDeleter> c_;
+    xcb_window_t root_ = 0;
+};
+
+std::string testApp() {
+    return TESTAPP_PATH;
+}
+
+std::optional<WindowInfo> find(const std::vector<WindowInfo>& list, std::uint32_t number) {
+    for (const auto& w : list)
+        if (w.number == number) return w;
+    return std::nullopt;
+}
+
+std::ptrdiff_t indexOf(const std::vector<WindowInfo>& list, std::uint32_t number) {
+    for (std::size_t i = 0; i < list.size(); ++i)
+        if (list[i].number == number) return static_cast<std::ptrdiff_t>(i);
+    return -1;
+}
+
+std::optional<CapturedImage> capture(DesktopPorts& ports, std::uint32_t window, int width,
+                                     int height) {
+    std::promise<std::optional<CapturedImage>> result;
+    ports.capture->captureWindow(window, width, height, [&](std::optional<CapturedImage> image) {
+        result.set_value(std::move(image));
+    });
+    auto future = result.get_future();
+    if (future.wait_for(5s) != std::future_status::ready) return std::nullopt;
+    return future.get();
+}
+
+struct Bgr {
+    int b, g, r;
+};
+Bgr pixel(const CapturedImage& image, int x, int y) {
+    const unsigned char* p = image.bgrx.data() + y * image.stride + x * 4;
+    return {p[0], p[1], p[2]};
+}
+bool isMagenta(Bgr p) {
+    return p.r > 200 && p.g < 60 && p.b > 200;
+}
+
+// Polls the window list until `ok` holds (the window manager works asynchronously).
+template <typename Ok>
+std::vector<WindowInfo> listUntil(DesktopPorts& ports, WindowListKind kind, Ok ok) {
+    std::vector<WindowInfo> list;
+    for (int i = 0; i < 250; ++i) {
+        list = ports.windowServer->windowList(kind).value_or(std::vector<WindowInfo>{});
+        if (ok(list)) break;
+        usleep(20000);
+    }
+    return list;
+}
+
+} // namespace
+
+TEST(DesktopAdapters, WithoutADisplayEveryPortReportsNothing) {
+    const char* saved = std::getenv("DISPLAY");
+    std::string display = saved ? saved : "";
+    unsetenv("DISPLAY");
+    DesktopPorts ports = openDesktopPorts();
+    if (saved) setenv("DISPLAY", display.c_str(), 1);
+
+    EXPECT_FALSE(ports.windowServer->windowList(WindowListKind::OnScreen));
+    EXPECT_EQ(ports.events->createKeyboardEvent(48, true), nullptr);
+    EXPECT_FALSE(capture(ports, 1234, 10, 10));
+    std::promise<bool> listed;
+    ports.capture->shareableContent([&](auto windows) { listed.set_value(windows.has_value()); });
+    EXPECT_FALSE(listed.get_future().get());
+}
+
+TEST(DesktopAdapters, ListsTheApplicationWindowWithItsFrameBounds) {
+    REQUIRE_DESKTOP();
+    TestApp app(testApp(),
+                {"--title", "Listed window", "--size", "400x300", "--position", "100,80"});
+    ASSERT_TRUE(app.ready());
+    DesktopPorts ports = openDesktopPorts();
+    auto list = listUntil(ports, WindowListKind::OnScreenExcludingDesktopElements,
+                          [&](const auto& l) { return find(l, app.window()).has_value(); });
+    auto window = find(list, app.window());
+    ASSERT_TRUE(window);
+    EXPECT_EQ(window->ownerPid, app.pid());
+    EXPECT_EQ(window->layer, 0);
+    EXPECT_EQ(window->name, "Listed window");
+    EXPECT_EQ(window->alpha, 1.0);
+
+    // The bounds are the frame's: they hold the client area, with the title bar above it.
+    TestX x;
+    auto client = x.clientArea(app.window());
+    ASSERT_TRUE(window->bounds);
+    const auto& b = *window->bounds;
+    EXPECT_EQ(client.width, 400);
+    EXPECT_EQ(client.height, 300);
+    EXPECT_LE(b.x, client.x);
+    EXPECT_LT(b.y, client.y);
+    EXPECT_GE(b.x + b.width, client.x + client.width);
+    EXPECT_GE(b.y + b.height, client.y + client.height);
+    EXPECT_GT(b.height, client.height);
+}
+
+TEST(DesktopAdapters, ListsFrontToBackAndFollowsRaising) {
+    REQUIRE_DESKTOP();
+    TestApp back(testApp(), {"--title", "Back", "--size", "300x200", "--position", "50,50"});
+    ASSERT_TRUE(back.ready());
+    TestApp front(testApp(), {"--cover", "--size", "200x150", "--position", "80,80"});
+    ASSERT_TRUE(front.ready());
+    DesktopPorts ports = openDesktopPorts();
+    auto both = [&](const auto& l) {
+        return indexOf(l, back.window()) >= 0 && indexOf(l, front.window()) >= 0;
+    };
+    auto list = listUntil(ports, WindowListKind::OnScreen, both);
+    EXPECT_LT(indexOf(list, front.window()), indexOf(list, back.window()));
+
+    back.command("present");
+    list = listUntil(ports, WindowListKind::OnScreen, [&](const auto& l) {
+        return both(l) && indexOf(l, back.window()) < indexOf(l, front.window());
+    });
+    EXPECT_LT(indexOf(list, back.window()), indexOf(list, front.window()));
+}
+
+TEST(DesktopAdapters, UnmanagedPopupsAreOnScreenOnAnotherLayer) {
+    REQUIRE_DESKTOP();
+    TestX x;
+    xcb_window_t popup = x.popup(10, 20, 120, 90);
+    DesktopPorts ports = openDesktopPorts();
+    auto list = ports.windowServer->windowList(WindowListKind::OnScreen)
+                    .value_or(std::vector<WindowInfo>{});
+    ASSERT_FALSE(list.empty());
+    EXPECT_EQ(list.front().number, popup) << "an override-redirect window is above managed ones";
+    EXPECT_NE(list.front().layer, 0);
+    EXPECT_EQ(list.front().bounds, (host::platform::Rect{10, 20, 120, 90}));
+}
+
+TEST(DesktopAdapters, MinimisedWindowsAreNotOnScreen) {
+    REQUIRE_DESKTOP();
+    TestApp app(testApp(), {"--title", "Minimised", "--size", "300x200"});
+    ASSERT_TRUE(app.ready());
+    DesktopPorts ports = openDesktopPorts();
+    listUntil(ports, WindowListKind::OnScreen,
+              [&](const auto& l) { return indexOf(l, app.window()) >= 0; });
+    ASSERT_EQ(std::system(("xdotool windowminimize " + std::to_string(app.window())).c_str()), 0);
+    auto list = listUntil(ports, WindowListKind::OnScreen,
+                          [&](const auto& l) { return indexOf(l, app.window()) < 0; });
+    EXPECT_LT(indexOf(list, app.window()), 0);
+    // The window manager unmaps the window just after it marks it hidden.
+    bool captured = true;
+    for (int i = 0; i < 100 && captured; ++i, usleep(20000))
+        captured = capture(ports, app.window(), 100, 100).has_value();
+    EXPECT_FALSE(captured);
+}
+
+TEST(DesktopAdapters, CapturesACoveredWindowWithoutTheWindowCoveringIt) {
+    REQUIRE_DESKTOP();
+    TestApp app(testApp(), {"--size", "400x300", "--position", "60,60"});
+    ASSERT_TRUE(app.ready());
+    TestApp cover(testApp(), {"--cover", "--size", "600x500", "--position", "0,0"});
+    ASSERT_TRUE(cover.ready());
+    DesktopPorts ports = openDesktopPorts();
+    auto list = listUntil(ports, WindowListKind::OnScreen, [&](const auto& l) {
+        return indexOf(l, cover.window()) >= 0 &&
+               indexOf(l, app.window()) > indexOf(l, cover.window());
+    });
+    auto window = find(list, app.window());
+    ASSERT_TRUE(window && window->bounds);
+    const auto frame = *window->bounds;
+    TestX x;
+    const auto client = x.clientArea(app.window());
+    // The colour strip lies 8 pixels inside the client, 40 high, across the window.
+    const int stripX = static_cast<int>(client.x - frame.x) + 200;
+    const int stripY = static_cast<int>(client.y - frame.y) + 28;
+
+    // Full size: the strip's colour, not the cover's green.
+    const int width = static_cast<int>(frame.width), height = static_cast<int>(frame.height);
+    auto image = capture(ports, app.window(), width, height);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->width, width);
+    EXPECT_EQ(image->height, height);
+    ASSERT_EQ(image->bgrx.size(), image->stride * static_cast<std::size_t>(height));
+    EXPECT_TRUE(isMagenta(pixel(*image, stripX, stripY)));
+
+    // Half size: the same place, halved.
+    auto half = capture(ports, app.window(), width / 2, height / 2);
+    ASSERT_TRUE(half);
+    EXPECT_EQ(half->width, width / 2);
+    EXPECT_EQ(half->height, height / 2);
+    EXPECT_TRUE(isMagenta(pixel(*half, stripX / 2, stripY / 2)));
+
+    // The shareable content lists both windows with their owners.
+    std::promise<std::optional<std::vector<host::platform::ShareableWindow>>> shared;
+    ports.capture->shareableContent([&](auto windows) { shared.set_value(std::move(windows)); });
+    auto windows = shared.get_future().get();
+    ASSERT_TRUE(windows);
+    bool listed = false;
+    for (const auto& w : *windows)
+        listed |= w.windowId == app.window() && w.owningPid == app.pid();
+    EXPECT_TRUE(listed);
+}
+
+TEST(DesktopAdapters, CaptureOfAWindowThatIsGoneGivesNothing) {
+    REQUIRE_DESKTOP();
+    DesktopPorts ports = openDesktopPorts();
+    EXPECT_FALSE(capture(ports, 0x7ffffff0, 100, 100));
+}
+
+TEST(DesktopAdapters, TabGoesToTheTargetProcessOnly) {
+    REQUIRE_DESKTOP();
+    TestApp other(testApp(), {"--title", "Other"});
+    ASSERT_TRUE(other.ready());
+    TestApp app(testApp(), {"--title", "Target"});
+    ASSERT_TRUE(app.ready());
+    app.command("focus entry");
+    ASSERT_TRUE(app.waitFor("focused entry"));
+    other.command("focus entry");
+    ASSERT_TRUE(other.waitFor("focused entry"));
+
+    DesktopPorts ports = openDesktopPorts();
+    EXPECT_EQ(ports.events->createKeyboardEvent(0xffff, true), nullptr) << "no such key";
+    auto down = ports.events->createKeyboardEvent(48, true);
+    auto up = ports.events->createKeyboardEvent(48, false);
+    ASSERT_NE(down, nullptr);
+    ASSERT_NE(up, nullptr);
+    ports.events->postToPid(app.pid(), *down);
+    ports.events->postToPid(app.pid(), *up);
+    EXPECT_TRUE(app.waitFor("focus password"));
+
+    // The other application saw nothing.
+    other.command("report");
+    auto line = other.process().waitFor(
+        [](const std::string& l) { return l.rfind("values", 0) == 0 || l.rfind("focus", 0) == 0; },
+        5s);
+    ASSERT_TRUE(line);
+    EXPECT_EQ(line->rfind("values", 0), 0u) << *line;
+}
