@@ -1,0 +1,67 @@
+#pragma once
+// One opened image file, its header already read and checked: the common face of the
+// per-format decoders. Decoders deliver rows top to bottom, four bytes a pixel, at the
+// cheapest size their codec offers that is not smaller than what the caller asks for.
+
+#include "attachments/image/image_geometry.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace attachments {
+
+// How the four bytes of a delivered pixel are to be read.
+enum class PixelLayout {
+    Rgbx,              // opaque RGB, the fourth byte ignored (greyscale comes as R = G = B)
+    Rgba,              // RGB with straight (unassociated) alpha
+    RgbaPremultiplied, // RGB already multiplied by alpha
+    Cmyk,              // ink amounts, 255 = full ink
+    CmykInverted,      // Adobe's convention: 255 = no ink
+};
+
+// The colour model that an embedded ICC profile must describe to apply to the pixels
+// (greyscale pixels are delivered as RGB but are described by a grey profile).
+enum class ColourModel { Rgb, Grey, Cmyk };
+
+struct RowFormat {
+    Size size; // the size of the rows that follow
+    PixelLayout layout = PixelLayout::Rgbx;
+    ColourModel model = ColourModel::Rgb;
+    std::vector<unsigned char> iccProfile; // empty: the pixels are sRGB
+};
+
+// Receives a decoder's rows: one start(), then exactly size.height rows of
+// size.width × 4 bytes, in order.
+class RowSink {
+public:
+    virtual ~RowSink() = default;
+    virtual void start(const RowFormat& format) = 0;
+    virtual void row(const unsigned char* pixels) = 0;
+};
+
+class ImageDecoder {
+public:
+    virtual ~ImageDecoder() = default;
+
+    // The pixel size as stored in the file, before any orientation: what the report shows.
+    virtual Size storedSize() const = 0;
+
+    // The size of the picture the decoder delivers at full scale, before `orientation()`
+    // is applied. The stored size for every format whose codec leaves turning to us.
+    virtual Size fullSize() const { return storedSize(); }
+
+    // EXIF orientation (1..8) still to be applied to the delivered rows.
+    virtual int orientation() const { return 1; }
+
+    // Decodes the image, delivering rows of at least `atLeast` in each direction (or the
+    // full size if that is smaller). Fails with "Cannot prepare image" on damaged data.
+    virtual void decode(Size atLeast, RowSink& sink) = 0;
+};
+
+// Opens `path`, recognises its format by content, reads its header and checks that it
+// holds exactly one image of an acceptable size; fails with "Unsupported, animated or
+// damaged image" otherwise. No pixel is decoded here.
+std::unique_ptr<ImageDecoder> openImage(const std::string& path);
+
+} // namespace attachments

@@ -1,0 +1,60 @@
+#pragma once
+// A separable Lanczos3 downscaler that streams: rows go in one at a time, each output row
+// comes out as soon as the input rows under its filter have arrived. It holds only a ring
+// of horizontally scaled rows (the filter's height), never the whole picture. Pixels are
+// four floats; callers premultiply alpha so edges against transparency stay clean.
+
+#include "attachments/image/image_geometry.h"
+
+#include <cstddef>
+#include <functional>
+#include <vector>
+
+namespace attachments {
+
+using Pixel4 = float __attribute__((vector_size(16)));
+
+// The taps of a one-dimensional resampling: output i reads `count[i]` source samples from
+// `first[i]` with the weights at `weights[offset[i]...]`.
+struct FilterTaps {
+    std::vector<int> first;
+    std::vector<int> count;
+    std::vector<std::size_t> offset;
+    std::vector<float> weights;
+    int widest = 0;
+};
+
+// Lanczos3 taps from `source` samples to `target` ≤ `source` samples, pixel centres
+// aligned, the filter widened by the reduction factor, and weights renormalised where the
+// window runs off the edge. Zero taps at either end are dropped, so equal sizes give one
+// tap of weight 1.
+FilterTaps lanczos3Taps(int source, int target);
+
+class LanczosScaler {
+public:
+    using Emit = std::function<void(int y, const Pixel4* row)>;
+
+    LanczosScaler(Size source, Size target, Emit emit);
+
+    // The next source row, `source.width` pixels.
+    void push(const Pixel4* row);
+
+    // True once every target row has been emitted.
+    bool done() const { return nextOut_ == target_.height; }
+
+private:
+    void emitReadyRows();
+
+    Size source_;
+    Size target_;
+    Emit emit_;
+    FilterTaps horizontal_;
+    FilterTaps vertical_;
+    int ringRows_;
+    std::vector<Pixel4> ring_; // ringRows_ rows of target_.width pixels
+    std::vector<Pixel4> out_;
+    int nextIn_ = 0;
+    int nextOut_ = 0;
+};
+
+} // namespace attachments

@@ -1,0 +1,34 @@
+#include "attachments/image/format_decoders.h"
+#include "attachments/image/image_decoder.h"
+#include "attachments/image/image_failures.h"
+#include "attachments/image/image_format.h"
+
+#include <cstdio>
+
+namespace attachments {
+
+std::unique_ptr<ImageDecoder> openImage(const std::string& path) {
+    ImageFormat format = ImageFormat::Unknown;
+    {
+        UniqueFile file(std::fopen(path.c_str(), "rb"));
+        if (!file) failUnsupported();
+        unsigned char head[kSignatureBytes] = {};
+        const std::size_t got = std::fread(head, 1, sizeof head, file.get());
+        format = detectFormat(std::span<const unsigned char>(head, got));
+    }
+    std::unique_ptr<ImageDecoder> decoder;
+    switch (format) {
+    case ImageFormat::Jpeg:
+        decoder = openJpeg(path);
+        break;
+    case ImageFormat::Png:
+        decoder = openPng(path);
+        break;
+    default:
+        failUnsupported();
+    }
+    if (!acceptableSize(decoder->storedSize())) failUnsupported();
+    return decoder;
+}
+
+} // namespace attachments

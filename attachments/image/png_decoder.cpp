@@ -1,0 +1,104 @@
+// PNG through libspng, row by row (progressive decoding), expanded to 8-bit RGBA.
+#include "attachments/image/exif_orientation.h"
+#include "attachments/image/format_decoders.h"
+#include "attachments/image/image_failures.h"
+#include "attachments/image/png_frames.h"
+
+#include <spng.h>
+
+#include <vector>
+
+namespace attachments {
+namespace {
+
+struct SpngDeleter {
+    void operator()(spng_ctx* ctx) const { spng_ctx_free(ctx); }
+};
+using SpngContext = std::unique_ptr<spng_ctx, SpngDeleter>;
+
+// Ancillary chunks (profiles, text, EXIF) are capped so a crafted file cannot make
+// libspng hold gigabytes of them.
+constexpr std::size_t kMaxChunkBytes = 64u << 20;
+
+class PngDecoder final : public ImageDecoder {
+public:
+    PngDecoder(UniqueFile file, SpngContext ctx) : file_(std::move(file)), ctx_(std::move(ctx)) {
+        if (spng_get_ihdr(ctx_.get(), &ihdr_) != 0) failUnsupported();
+        spng_exif exif{};
+        if (spng_get_exif(ctx_.get(), &exif) == 0 && exif.data)
+            orientation_ =
+                exifOrientation({reinterpret_cast<const unsigned char*>(exif.data), exif.length});
+    }
+
+    Size storedSize() const override {
+        if (ihdr_.width > 0x7FFFFFFF || ihdr_.height > 0x7FFFFFFF) return {};
+        return {static_cast<int>(ihdr_.width), static_cast<int>(ihdr_.height)};
+    }
+
+    int orientation() const override { return orientation_; }
+
+    void decode(Size, RowSink& sink) override {
+        RowFormat format;
+        format.size = storedSize();
+        spng_trns trns{};
+        const bool alpha = ihdr_.color_type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA ||
+                           ihdr_.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA ||
+                           spng_get_trns(ctx_.get(), &trns) == 0;
+        format.layout = alpha ? PixelLayout::Rgba : PixelLayout::Rgbx;
+        const bool grey = ihdr_.color_type == SPNG_COLOR_TYPE_GRAYSCALE ||
+                          ihdr_.color_type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA;
+        format.model = grey ? ColourModel::Grey : ColourModel::Rgb;
+        spng_iccp iccp{};
+        if (spng_get_iccp(ctx_.get(), &iccp) == 0 && iccp.profile)
+            format.iccProfile.assign(iccp.profile, iccp.profile + iccp.profile_len);
+
+        const std::size_t rowBytes = static_cast<std::size_t>(format.size.width) * 4;
+        if (ihdr_.interlace_method != SPNG_INTERLACE_NONE) {
+            // Interlaced rows arrive pass by pass, so the picture has to be whole first.
+            std::vector<unsigned char> image(rowBytes * format.size.height);
+            if (spng_decode_image(ctx_.get(), image.data(), image.size(), SPNG_FMT_RGBA8,
+                                  SPNG_DECODE_TRNS) != 0)
+                failCannotPrepare();
+            sink.start(format);
+            for (int y = 0; y < format.size.height; ++y)
+                sink.row(image.data() + rowBytes * y);
+            return;
+        }
+        if (spng_decode_image(ctx_.get(), nullptr, 0, SPNG_FMT_RGBA8,
+                              SPNG_DECODE_TRNS | SPNG_DECODE_PROGRESSIVE) != 0)
+            failCannotPrepare();
+        sink.start(format);
+        std::vector<unsigned char> row(rowBytes);
+        for (int y = 0; y < format.size.height; ++y) {
+            const int status = spng_decode_row(ctx_.get(), row.data(), row.size());
+            // The last row ends the image: libspng says so with SPNG_EOI.
+            if (status != 0 && !(status == SPNG_EOI && y == format.size.height - 1))
+                failCannotPrepare();
+            sink.row(row.data());
+        }
+        // The rest of the file: the last IDAT's checksum and the chunks after it.
+        if (spng_decode_chunks(ctx_.get()) != 0) failCannotPrepare();
+    }
+
+private:
+    UniqueFile file_;
+    SpngContext ctx_;
+    spng_ihdr ihdr_{};
+    int orientation_ = 1;
+};
+
+} // namespace
+
+std::unique_ptr<ImageDecoder> openPng(const std::string& path) {
+    UniqueFile file(std::fopen(path.c_str(), "rb"));
+    if (!file) failUnsupported();
+    if (pngImageCount(file.get()) != 1) failUnsupported();
+    if (std::fseek(file.get(), 0, SEEK_SET) != 0) failUnsupported();
+    SpngContext ctx(spng_ctx_new(0));
+    if (!ctx || spng_set_png_file(ctx.get(), file.get()) != 0 ||
+        spng_set_chunk_limits(ctx.get(), kMaxChunkBytes, kMaxChunkBytes) != 0)
+        failUnsupported();
+    return std::make_unique<PngDecoder>(std::move(file), std::move(ctx));
+}
+
+} // namespace attachments

@@ -1,0 +1,175 @@
+#include "attachments/image/prepared_picture.h"
+
+#include "attachments/image/image_failures.h"
+#include "attachments/image/lanczos_scaler.h"
+#include "attachments/image/srgb_transform.h"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+namespace attachments {
+namespace {
+
+unsigned char toByte(float v) {
+    return static_cast<unsigned char>(std::clamp(v, 0.0f, 255.0f) + 0.5f);
+}
+
+bool hasAlpha(PixelLayout layout) {
+    return layout == PixelLayout::Rgba || layout == PixelLayout::RgbaPremultiplied;
+}
+
+bool isCmyk(PixelLayout layout) {
+    return layout == PixelLayout::Cmyk || layout == PixelLayout::CmykInverted;
+}
+
+// Where a stored pixel lands in the upright picture: the first pixel of stored row `y`,
+// and the step (in pixels) from one stored column to the next.
+struct Placement {
+    std::ptrdiff_t start;
+    std::ptrdiff_t step;
+};
+
+Placement place(int orientation, Size stored, int y) {
+    const std::ptrdiff_t w = stored.width;
+    const std::ptrdiff_t h = stored.height;
+    const std::ptrdiff_t upWidth = swapsAxes(orientation) ? h : w;
+    auto at = [&](std::ptrdiff_t x, std::ptrdiff_t row) { return row * upWidth + x; };
+    switch (orientation) {
+    case 2:
+        return {at(w - 1, y), -1};
+    case 3:
+        return {at(w - 1, h - 1 - y), -1};
+    case 4:
+        return {at(0, h - 1 - y), 1};
+    case 5:
+        return {at(y, 0), upWidth};
+    case 6:
+        return {at(h - 1 - y, 0), upWidth};
+    case 7:
+        return {at(h - 1 - y, w - 1), -upWidth};
+    case 8:
+        return {at(y, w - 1), -upWidth};
+    default:
+        return {at(0, y), 1};
+    }
+}
+
+class PictureBuilder final : public RowSink {
+public:
+    PictureBuilder(Size target, int orientation) : target_(target), orientation_(orientation) {
+        const Size upright = orientedSize(target, orientation);
+        picture_.size = upright;
+        picture_.pixels.assign(static_cast<std::size_t>(upright.width) * upright.height * 3, 255);
+    }
+
+    void start(const RowFormat& format) override {
+        if (scaler_ || format.size.width < 1 || format.size.height < 1) failCannotPrepare();
+        format_ = format;
+        transform_ = SrgbTransform::create(format.iccProfile, format.model, format.layout);
+        source_.resize(format.size.width);
+        straight_.resize(static_cast<std::size_t>(target_.width) * 4);
+        converted_.resize(static_cast<std::size_t>(target_.width) * 3);
+        scaler_.emplace(format.size, target_,
+                        [this](int y, const Pixel4* row) { finishRow(y, row); });
+    }
+
+    void row(const unsigned char* pixels) override {
+        if (!scaler_) failCannotPrepare();
+        const bool straightAlpha = format_.layout == PixelLayout::Rgba;
+        for (std::size_t x = 0; x < source_.size(); ++x, pixels += 4) {
+            Pixel4 p = {float(pixels[0]), float(pixels[1]), float(pixels[2]), float(pixels[3])};
+            if (straightAlpha) {
+                const float a = p[3] * (1.0f / 255.0f);
+                p = Pixel4{p[0] * a, p[1] * a, p[2] * a, p[3]};
+            }
+            source_[x] = p;
+        }
+        scaler_->push(source_.data());
+    }
+
+    RgbPicture finish() {
+        if (!scaler_ || !scaler_->done()) failCannotPrepare();
+        return std::move(picture_);
+    }
+
+private:
+    // One scaled row: to straight sRGB bytes over white, written where it stands upright.
+    void finishRow(int y, const Pixel4* row) {
+        const Placement at = place(orientation_, target_, y);
+        unsigned char* out = picture_.pixels.data();
+        const bool alpha = hasAlpha(format_.layout);
+        if (transform_ || isCmyk(format_.layout)) {
+            for (int x = 0; x < target_.width; ++x) {
+                const Pixel4 p = row[x];
+                const float a = alpha ? std::clamp(p[3], 0.0f, 255.0f) : 255.0f;
+                const float unmultiply = alpha ? (a > 0.0f ? 255.0f / a : 0.0f) : 1.0f;
+                unsigned char* s = &straight_[static_cast<std::size_t>(x) * 4];
+                for (int c = 0; c < 3; ++c)
+                    s[c] = toByte(p[c] * unmultiply);
+                s[3] = alpha ? toByte(a) : toByte(p[3]);
+            }
+            if (transform_) {
+                transform_->convert(straight_.data(), converted_.data(), target_.width);
+            } else {
+                cmykToRgb();
+            }
+            for (int x = 0; x < target_.width; ++x) {
+                const unsigned char* c = &converted_[static_cast<std::size_t>(x) * 3];
+                const float a = alpha ? straight_[static_cast<std::size_t>(x) * 4 + 3] : 255.0f;
+                unsigned char* o = out + (at.start + at.step * x) * 3;
+                for (int k = 0; k < 3; ++k)
+                    o[k] = toByte((c[k] * a + 255.0f * (255.0f - a)) / 255.0f);
+            }
+            return;
+        }
+        for (int x = 0; x < target_.width; ++x) {
+            const Pixel4 p = row[x];
+            unsigned char* o = out + (at.start + at.step * x) * 3;
+            if (alpha) {
+                // Premultiplied colour over white: c + (1 - alpha) × 255.
+                const float a = std::clamp(p[3], 0.0f, 255.0f);
+                for (int k = 0; k < 3; ++k)
+                    o[k] = toByte(std::clamp(p[k], 0.0f, a) + 255.0f - a);
+            } else {
+                for (int k = 0; k < 3; ++k)
+                    o[k] = toByte(p[k]);
+            }
+        }
+    }
+
+    // Without a profile, ink is taken at face value: each colour is what its ink and the
+    // black leave of white.
+    void cmykToRgb() {
+        const bool inverted = format_.layout == PixelLayout::CmykInverted;
+        for (int x = 0; x < target_.width; ++x) {
+            const unsigned char* s = &straight_[static_cast<std::size_t>(x) * 4];
+            const float k = inverted ? s[3] : 255.0f - s[3];
+            for (int c = 0; c < 3; ++c) {
+                const float ink = inverted ? s[c] : 255.0f - s[c];
+                converted_[static_cast<std::size_t>(x) * 3 + c] = toByte(ink * k / 255.0f);
+            }
+        }
+    }
+
+    Size target_;
+    int orientation_;
+    RowFormat format_;
+    std::unique_ptr<SrgbTransform> transform_;
+    std::vector<Pixel4> source_;
+    std::vector<unsigned char> straight_;
+    std::vector<unsigned char> converted_;
+    std::optional<LanczosScaler> scaler_;
+    RgbPicture picture_;
+};
+
+} // namespace
+
+RgbPicture preparePicture(ImageDecoder& decoder) {
+    const Size target = fitWithin(decoder.fullSize());
+    PictureBuilder builder(target, decoder.orientation());
+    decoder.decode(target, builder);
+    return builder.finish();
+}
+
+} // namespace attachments

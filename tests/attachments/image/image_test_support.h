@@ -1,0 +1,43 @@
+#pragma once
+// Running the image path as the job driver does, and reading what it wrote.
+
+#include "attachments/failure.h"
+#include "attachments/image/process_image.h"
+#include "image_fixtures.h"
+
+#include <optional>
+#include <string>
+
+namespace fixtures {
+
+inline constexpr const char* kUnsupported = "Unsupported, animated or damaged image";
+inline constexpr const char* kCannotPrepare = "Cannot prepare image";
+
+// The failure message, or nothing when the path succeeded.
+template <typename Run> std::optional<std::string> failureOf(Run&& run) {
+    try {
+        run();
+    } catch (const attachments::Failure& failure) {
+        return failure.message;
+    }
+    return std::nullopt;
+}
+
+inline common::Json inspect(const std::filesystem::path& input) {
+    return attachments::processImage(common::Json::object(), input.string(), "inspect");
+}
+
+// Prepares `input` into `dir` and returns the decoded image.jpg.
+inline Decoded prepare(const std::filesystem::path& input, const std::filesystem::path& dir) {
+    const common::Json job = {{"output", dir.string()}};
+    attachments::processImage(job, input.string(), "prepare");
+    return readJpeg(dir / "image.jpg");
+}
+
+// Channels within `tolerance` of each other (JPEG is lossy).
+inline bool near(Rgba a, Rgba b, int tolerance = 12) {
+    auto close = [&](int x, int y) { return x - y <= tolerance && y - x <= tolerance; };
+    return close(a.r, b.r) && close(a.g, b.g) && close(a.b, b.b);
+}
+
+} // namespace fixtures
