@@ -12,13 +12,18 @@
  *   password LENGTH               the password entry changed (its length only)
  *   scroll VALUE                  the text view scrolled to VALUE (pixels, rounded)
  *   focused NAME                  answer to "focus NAME"
+ *   active yes|no                 also the answer to "active"
+ *   geometry NAME X Y W H         answer to "geometry NAME": the widget's top-left corner
+ *                                 in root coordinates and its size ("none" if unknown)
  *   values entry=TEXT password=LENGTH scroll=VALUE   answer to "report"
- * Commands on stdin, one a line: "focus NAME", "present", "move X Y", "report", "hang"
- * (stop handling events for good), "quit". SIGUSR1 also hangs it. End of input only ends
- * the commands.
+ * Commands on stdin, one a line: "focus NAME", "geometry NAME", "active", "present", "move X Y",
+ * "report", "hang" (stop handling events for good), "quit". SIGUSR1 also hangs it. End of input
+ * only ends the commands.
  *
  * Cover mode (--cover): one undecorated solid green window, "Cover", meant to lie over
- * another window. Options: --title T, --size WxH, --position X,Y (of the window).
+ * another window. --popup makes the window unmanaged (override-redirect), like a menu: it
+ * stays above the others without taking the focus. Options: --title T, --size WxH, --position X,Y
+ * (of the window).
  */
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
@@ -112,20 +117,42 @@ static void report_values(void) {
            gtk_adjustment_get_value(vadjustment));
 }
 
+static GtkWidget* widget_named(const char* name) {
+    return !entry                          ? NULL
+           : strcmp(name, "entry") == 0    ? entry
+           : strcmp(name, "password") == 0 ? password
+           : strcmp(name, "button") == 0   ? button
+           : strcmp(name, "view") == 0     ? view
+                                           : NULL;
+}
+
+/* Where a widget is on screen: root coordinates of its top-left corner, and its size. */
+static void report_geometry(const char* name) {
+    GtkWidget* widget = widget_named(name);
+    int x = 0, y = 0, originX = 0, originY = 0;
+    if (!widget || !gtk_widget_translate_coordinates(widget, window, 0, 0, &x, &y)) {
+        printf("geometry %s none\n", name);
+        return;
+    }
+    gdk_window_get_origin(gtk_widget_get_window(window), &originX, &originY);
+    printf("geometry %s %d %d %d %d\n", name, originX + x, originY + y,
+           gtk_widget_get_allocated_width(widget), gtk_widget_get_allocated_height(widget));
+}
+
 static void run_command(const char* line) {
     int x, y;
     if (strncmp(line, "focus ", 6) == 0) {
         const char* name = line + 6;
-        GtkWidget* target = strcmp(name, "entry") == 0      ? entry
-                            : strcmp(name, "password") == 0 ? password
-                            : strcmp(name, "button") == 0   ? button
-                            : strcmp(name, "view") == 0     ? view
-                                                            : NULL;
+        GtkWidget* target = widget_named(name);
         if (target) {
             gtk_widget_grab_focus(target);
             /* Said even when the focus was there already, for tests to wait on. */
             printf("focused %s\n", name);
         }
+    } else if (strncmp(line, "geometry ", 9) == 0) {
+        report_geometry(line + 9);
+    } else if (strcmp(line, "active") == 0) {
+        printf("active %s\n", gtk_window_is_active(GTK_WINDOW(window)) ? "yes" : "no");
     } else if (strcmp(line, "present") == 0) {
         gtk_window_present_with_time(GTK_WINDOW(window),
                                      gdk_x11_get_server_time(gtk_widget_get_window(window)));
@@ -208,12 +235,14 @@ int main(int argc, char** argv) {
     setvbuf(stdout, NULL, _IOLBF, 0);
     gtk_init(&argc, &argv);
 
-    gboolean cover = FALSE;
+    gboolean cover = FALSE, popup = FALSE;
     const char* title = NULL;
     int width = 800, height = 600, x = -1, y = -1;
     for (int i = 1; i < argc; i++) {
         if (strcmp(argv[i], "--cover") == 0)
             cover = TRUE;
+        else if (strcmp(argv[i], "--popup") == 0)
+            popup = TRUE;
         else if (strcmp(argv[i], "--title") == 0 && i + 1 < argc)
             title = argv[++i];
         else if (strcmp(argv[i], "--size") == 0 && i + 1 < argc)
@@ -221,16 +250,18 @@ int main(int argc, char** argv) {
         else if (strcmp(argv[i], "--position") == 0 && i + 1 < argc)
             sscanf(argv[++i], "%d,%d", &x, &y);
         else {
-            fprintf(stderr, "usage: %s [--cover] [--title T] [--size WxH] [--position X,Y]\n",
+            fprintf(stderr,
+                    "usage: %s [--cover] [--popup] [--title T] [--size WxH] [--position X,Y]\n",
                     argv[0]);
             return 2;
         }
     }
 
-    window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    window = gtk_window_new(popup ? GTK_WINDOW_POPUP : GTK_WINDOW_TOPLEVEL);
     gtk_window_set_title(GTK_WINDOW(window), title ? title : cover ? "Cover" : "Test App");
     gtk_window_set_default_size(GTK_WINDOW(window), width, height);
     if (cover) gtk_window_set_decorated(GTK_WINDOW(window), FALSE);
+    if (popup) gtk_widget_set_size_request(window, width, height);
     if (x >= 0 && y >= 0) gtk_window_move(GTK_WINDOW(window), x, y);
     gtk_container_add(GTK_CONTAINER(window), cover ? build_cover() : build_main_window());
 
