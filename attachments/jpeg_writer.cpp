@@ -68,9 +68,10 @@ public:
         static constexpr char alphabet[] =
             "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
         for (int attempt = 0; attempt < 100; ++attempt) {
-            std::string name = "." + std::string(stem) + ".";
+            std::string name(1, '.');
+            name.append(stem).push_back('.');
             for (int i = 0; i < 12; ++i)
-                name += alphabet[random() % (sizeof alphabet - 1)];
+                name.push_back(alphabet[random() % (sizeof alphabet - 1)]);
             std::filesystem::path candidate = directory / name;
             int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
                             0644);

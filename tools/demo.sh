@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# The README's first command: installs what is missing, builds the release configuration
+# and runs the main job of each program. Idempotent: every run starts its output afresh.
+# Each program's part of the demo is one section below.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+cd "$top"
+
+"$top/tools/install-deps.sh"
+build=$("$top/tools/build.sh" release)
+demo=$top/out/demo
+
+# --- brevail: prepare the bundled sample image and sample PDF --------------------------
+demo_brevail() {
+    local brevail=$build/attachments/brevail out=$demo/brevail
+    rm -rf "$out"
+    mkdir -p "$out/image" "$out/pdf"
+    run_job() { # prints the job, then the report or the message
+        echo "job:    $1"
+        local status=0
+        printf '%s' "$1" | "$brevail" || status=$?
+        echo
+        [ "$status" -eq 0 ] || { echo "brevail failed (exit status $status)" >&2; return 1; }
+    }
+    echo "== brevail: the sample image"
+    run_job '{"input":"samples/sample.jpg","operation":"inspect"}'
+    run_job "{\"input\":\"samples/sample.jpg\",\"operation\":\"prepare\",\"output\":\"$out/image\"}"
+    echo "== brevail: the sample PDF"
+    run_job '{"input":"samples/sample.pdf","operation":"inspect","kind":"pdf"}'
+    run_job "{\"input\":\"samples/sample.pdf\",\"operation\":\"prepare\",\"kind\":\"pdf\",\"output\":\"$out/pdf\",\"pages\":[1,2,3]}"
+    echo "== brevail wrote these JPEG files:"
+    find "$out" -name '*.jpg' | sort | sed 's/^/   /'
+}
+demo_brevail
