@@ -18,5 +18,9 @@ using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
 
 std::unique_ptr<ImageDecoder> openJpeg(const std::string& path);
 std::unique_ptr<ImageDecoder> openPng(const std::string& path);
+std::unique_ptr<ImageDecoder> openGif(const std::string& path);
+std::unique_ptr<ImageDecoder> openWebp(const std::string& path);
+std::unique_ptr<ImageDecoder> openTiff(const std::string& path);
+std::unique_ptr<ImageDecoder> openHeif(const std::string& path);
 
 } // namespace attachments

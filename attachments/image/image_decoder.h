@@ -25,7 +25,8 @@ enum class PixelLayout {
 enum class ColourModel { Rgb, Grey, Cmyk };
 
 struct RowFormat {
-    Size size; // the size of the rows that follow
+    Size full; // the picture at full scale, before orientation: what the output fits
+    Size size; // the rows that follow (a decoder may deliver the picture pre-shrunk)
     PixelLayout layout = PixelLayout::Rgbx;
     ColourModel model = ColourModel::Rgb;
     std::vector<unsigned char> iccProfile; // empty: the pixels are sRGB
@@ -47,16 +48,12 @@ public:
     // The pixel size as stored in the file, before any orientation: what the report shows.
     virtual Size storedSize() const = 0;
 
-    // The size of the picture the decoder delivers at full scale, before `orientation()`
-    // is applied. The stored size for every format whose codec leaves turning to us.
-    virtual Size fullSize() const { return storedSize(); }
-
     // EXIF orientation (1..8) still to be applied to the delivered rows.
     virtual int orientation() const { return 1; }
 
-    // Decodes the image, delivering rows of at least `atLeast` in each direction (or the
-    // full size if that is smaller). Fails with "Cannot prepare image" on damaged data.
-    virtual void decode(Size atLeast, RowSink& sink) = 0;
+    // Decodes the image, delivering rows of at least fitWithin(full size) in each
+    // direction. Fails with "Cannot prepare image" on damaged data.
+    virtual void decode(RowSink& sink) = 0;
 };
 
 // Opens `path`, recognises its format by content, reads its header and checks that it

@@ -127,7 +127,7 @@ public:
 
     int orientation() const override { return orientation_; }
 
-    void decode(Size atLeast, RowSink& sink) override {
+    void decode(RowSink& sink) override {
         RowFormat format;
         const bool cmyk =
             cinfo_.jpeg_color_space == JCS_CMYK || cinfo_.jpeg_color_space == JCS_YCCK;
@@ -140,7 +140,8 @@ public:
         format.iccProfile = iccProfile();
 
         const Size full = storedSize();
-        const unsigned eighths = smallestScale(full, atLeast);
+        format.full = full;
+        const unsigned eighths = smallestScale(full, fitWithin(full));
         const bool started = runGuarded(errors_, [&] {
             cinfo_.scale_num = eighths;
             cinfo_.scale_denom = 8;

@@ -24,7 +24,19 @@ std::unique_ptr<ImageDecoder> openImage(const std::string& path) {
     case ImageFormat::Png:
         decoder = openPng(path);
         break;
-    default:
+    case ImageFormat::Gif:
+        decoder = openGif(path);
+        break;
+    case ImageFormat::Webp:
+        decoder = openWebp(path);
+        break;
+    case ImageFormat::Tiff:
+        decoder = openTiff(path);
+        break;
+    case ImageFormat::Heif:
+        decoder = openHeif(path);
+        break;
+    case ImageFormat::Unknown:
         failUnsupported();
     }
     if (!acceptableSize(decoder->storedSize())) failUnsupported();

@@ -37,9 +37,9 @@ public:
 
     int orientation() const override { return orientation_; }
 
-    void decode(Size, RowSink& sink) override {
+    void decode(RowSink& sink) override {
         RowFormat format;
-        format.size = storedSize();
+        format.full = format.size = storedSize();
         spng_trns trns{};
         const bool alpha = ihdr_.color_type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA ||
                            ihdr_.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA ||

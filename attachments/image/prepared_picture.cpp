@@ -57,15 +57,18 @@ Placement place(int orientation, Size stored, int y) {
 
 class PictureBuilder final : public RowSink {
 public:
-    PictureBuilder(Size target, int orientation) : target_(target), orientation_(orientation) {
-        const Size upright = orientedSize(target, orientation);
-        picture_.size = upright;
-        picture_.pixels.assign(static_cast<std::size_t>(upright.width) * upright.height * 3, 255);
-    }
+    explicit PictureBuilder(int orientation) : orientation_(orientation) {}
 
     void start(const RowFormat& format) override {
-        if (scaler_ || format.size.width < 1 || format.size.height < 1) failCannotPrepare();
+        if (scaler_ || !acceptableSize(format.full) || format.size.width < 1 ||
+            format.size.height < 1 || format.size.width > format.full.width ||
+            format.size.height > format.full.height)
+            failCannotPrepare();
         format_ = format;
+        target_ = fitWithin(format.full);
+        const Size upright = orientedSize(target_, orientation_);
+        picture_.size = upright;
+        picture_.pixels.assign(static_cast<std::size_t>(upright.width) * upright.height * 3, 255);
         transform_ = SrgbTransform::create(format.iccProfile, format.model, format.layout);
         source_.resize(format.size.width);
         straight_.resize(static_cast<std::size_t>(target_.width) * 4);
@@ -166,9 +169,8 @@ private:
 } // namespace
 
 RgbPicture preparePicture(ImageDecoder& decoder) {
-    const Size target = fitWithin(decoder.fullSize());
-    PictureBuilder builder(target, decoder.orientation());
-    decoder.decode(target, builder);
+    PictureBuilder builder(decoder.orientation());
+    decoder.decode(builder);
     return builder.finish();
 }
 

@@ -40,4 +40,27 @@ inline bool near(Rgba a, Rgba b, int tolerance = 12) {
     return close(a.r, b.r) && close(a.g, b.g) && close(a.b, b.b);
 }
 
+inline constexpr Rgba kRed{230, 20, 20, 255};
+inline constexpr Rgba kGreen{20, 200, 20, 255};
+inline constexpr Rgba kGrey{128, 128, 128, 255};
+inline constexpr Rgba kWhite{255, 255, 255, 255};
+
+// Stored 60 × 40, grey, with a red block at the stored top-left corner and a green block
+// at the stored top-right corner: enough to tell all eight orientations apart.
+inline Picture markedPicture() {
+    return makePicture(60, 40, [](int x, int y) {
+        if (y < 10 && x < 10) return kRed;
+        if (y < 10 && x >= 50) return kGreen;
+        return kGrey;
+    });
+}
+
+enum Corner { TopLeft, TopRight, BottomLeft, BottomRight };
+
+inline Rgba corner(const Decoded& image, Corner c) {
+    const int x = (c == TopLeft || c == BottomLeft) ? 3 : image.width - 4;
+    const int y = (c == TopLeft || c == TopRight) ? 3 : image.height - 4;
+    return image.at(x, y);
+}
+
 } // namespace fixtures

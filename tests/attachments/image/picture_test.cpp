@@ -7,33 +7,10 @@ using namespace fixtures;
 
 namespace {
 
-constexpr Rgba kRed{230, 20, 20, 255};
-constexpr Rgba kGreen{20, 200, 20, 255};
-constexpr Rgba kGrey{128, 128, 128, 255};
-constexpr Rgba kWhite{255, 255, 255, 255};
-
 class Picture_ : public ::testing::Test {
 protected:
     ScratchDir dir;
 };
-
-// Stored 60 × 40, grey, with a red block at the stored top-left corner and a green block
-// at the stored top-right corner.
-Picture markedPicture() {
-    return makePicture(60, 40, [](int x, int y) {
-        if (y < 10 && x < 10) return kRed;
-        if (y < 10 && x >= 50) return kGreen;
-        return kGrey;
-    });
-}
-
-enum Corner { TopLeft, TopRight, BottomLeft, BottomRight };
-
-Rgba corner(const Decoded& image, Corner c) {
-    const int x = (c == TopLeft || c == BottomLeft) ? 3 : image.width - 4;
-    const int y = (c == TopLeft || c == TopRight) ? 3 : image.height - 4;
-    return image.at(x, y);
-}
 
 struct OrientationCase {
     int orientation;

@@ -1,0 +1,116 @@
+// HEIF and AVIF through libheif. libheif applies the file's own transformations (irot,
+// imir, clap) while decoding, so no EXIF orientation is applied on top: turning happens
+// once. The reported size is the stored one from the 'ispe' box, before those
+// transformations, as for every other format. libheif decodes the whole picture at once;
+// its rows then stream through the downscaler like any decoder's.
+#include "attachments/image/format_decoders.h"
+#include "attachments/image/heif_library.h"
+#include "attachments/image/image_failures.h"
+
+#include <vector>
+
+namespace attachments {
+namespace {
+
+// A libheif object released through the loaded library's function.
+template <typename T, typename Release> class Owned {
+public:
+    Owned(T* object, Release release) : object_(object), release_(release) {}
+    Owned(const Owned&) = delete;
+    Owned& operator=(const Owned&) = delete;
+    ~Owned() {
+        if (object_) release_(object_);
+    }
+    T* get() const { return object_; }
+    void reset(T* object) {
+        if (object_) release_(object_);
+        object_ = object;
+    }
+
+private:
+    T* object_;
+    Release release_;
+};
+
+class HeifDecoder final : public ImageDecoder {
+public:
+    explicit HeifDecoder(const HeifLibrary& lib)
+        : lib_(lib), context_(lib.context_alloc(), lib.context_free) {}
+
+    void open(const std::string& path) {
+        if (!context_.get()) failUnsupported();
+        if (lib_.context_read_from_file(context_.get(), path.c_str(), nullptr).code !=
+            heif_error_Ok)
+            failUnsupported();
+        // Thumbnails and auxiliary images are not top-level; a second top-level image is.
+        if (lib_.context_get_number_of_top_level_images(context_.get()) != 1) failUnsupported();
+        heif_image_handle* handle = nullptr;
+        if (lib_.context_get_primary_image_handle(context_.get(), &handle).code != heif_error_Ok)
+            failUnsupported();
+        handle_.reset(handle);
+        stored_ = {lib_.image_handle_get_ispe_width(handle),
+                   lib_.image_handle_get_ispe_height(handle)};
+    }
+
+    Size storedSize() const override { return stored_; }
+
+    void decode(RowSink& sink) override {
+        heif_image_handle* handle = handle_.get();
+        RowFormat format;
+        const bool alpha = lib_.image_handle_has_alpha_channel(handle) != 0;
+        format.layout = !alpha ? PixelLayout::Rgbx
+                               : (lib_.image_handle_is_premultiplied_alpha(handle)
+                                      ? PixelLayout::RgbaPremultiplied
+                                      : PixelLayout::Rgba);
+        const heif_color_profile_type profile = lib_.image_handle_get_color_profile_type(handle);
+        if (profile == heif_color_profile_type_prof || profile == heif_color_profile_type_rICC) {
+            format.iccProfile.resize(lib_.image_handle_get_raw_color_profile_size(handle));
+            if (format.iccProfile.empty() ||
+                lib_.image_handle_get_raw_color_profile(handle, format.iccProfile.data()).code !=
+                    heif_error_Ok)
+                format.iccProfile.clear();
+        }
+
+        Owned options(lib_.decoding_options_alloc(), lib_.decoding_options_free);
+        if (!options.get()) failCannotPrepare();
+        options.get()->convert_hdr_to_8bit = 1;
+        heif_image* decoded = nullptr;
+        if (lib_.decode_image(handle, &decoded, heif_colorspace_RGB, heif_chroma_interleaved_RGBA,
+                              options.get())
+                .code != heif_error_Ok) {
+            if (decoded) lib_.image_release(decoded);
+            failCannotPrepare();
+        }
+        Owned image(decoded, lib_.image_release);
+        int stride = 0;
+        const uint8_t* plane =
+            lib_.image_get_plane_readonly(decoded, heif_channel_interleaved, &stride);
+        format.size = {lib_.image_get_width(decoded, heif_channel_interleaved),
+                       lib_.image_get_height(decoded, heif_channel_interleaved)};
+        // The turned size is known only now (libheif's handle reports the stored one).
+        format.full = format.size;
+        if (!plane || stride < format.size.width * 4) failCannotPrepare();
+        sink.start(format);
+        for (int y = 0; y < format.size.height; ++y)
+            sink.row(plane + static_cast<std::size_t>(y) * stride);
+    }
+
+private:
+    const HeifLibrary& lib_;
+    Owned<heif_context, decltype(HeifLibrary::context_free)> context_;
+    Owned<heif_image_handle, decltype(HeifLibrary::image_handle_release)> handle_{
+        nullptr, lib_.image_handle_release};
+    Size stored_;
+};
+
+} // namespace
+
+std::unique_ptr<ImageDecoder> openHeif(const std::string& path) {
+    const HeifLibrary* lib = heifLibrary();
+    if (!lib) failUnsupported();
+    auto decoder = std::make_unique<HeifDecoder>(*lib);
+    decoder->open(path);
+    return decoder;
+}
+
+} // namespace attachments

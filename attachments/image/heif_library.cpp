@@ -1,0 +1,72 @@
+#include "attachments/image/heif_library.h"
+
+#include <dlfcn.h>
+
+#include <memory>
+#include <optional>
+
+namespace attachments {
+namespace {
+
+struct LibraryCloser {
+    void operator()(void* handle) const { dlclose(handle); }
+};
+
+template <typename Function> bool resolve(void* handle, const char* name, Function& slot) {
+    slot = reinterpret_cast<Function>(dlsym(handle, name));
+    return slot != nullptr;
+}
+
+struct Loaded {
+    std::unique_ptr<void, LibraryCloser> handle;
+    HeifLibrary functions{};
+    bool complete = false;
+};
+
+Loaded load() {
+    Loaded loaded;
+    loaded.handle.reset(dlopen("libheif.so.1", RTLD_NOW | RTLD_LOCAL));
+    void* h = loaded.handle.get();
+    if (!h) return loaded;
+    HeifLibrary& f = loaded.functions;
+    loaded.complete =
+        resolve(h, "heif_context_alloc", f.context_alloc) &&
+        resolve(h, "heif_context_free", f.context_free) &&
+        resolve(h, "heif_context_read_from_file", f.context_read_from_file) &&
+        resolve(h, "heif_context_set_maximum_image_size_limit",
+                f.context_set_maximum_image_size_limit) &&
+        resolve(h, "heif_context_get_number_of_top_level_images",
+                f.context_get_number_of_top_level_images) &&
+        resolve(h, "heif_context_get_primary_image_handle", f.context_get_primary_image_handle) &&
+        resolve(h, "heif_image_handle_release", f.image_handle_release) &&
+        resolve(h, "heif_image_handle_get_width", f.image_handle_get_width) &&
+        resolve(h, "heif_image_handle_get_height", f.image_handle_get_height) &&
+        resolve(h, "heif_image_handle_get_ispe_width", f.image_handle_get_ispe_width) &&
+        resolve(h, "heif_image_handle_get_ispe_height", f.image_handle_get_ispe_height) &&
+        resolve(h, "heif_image_handle_has_alpha_channel", f.image_handle_has_alpha_channel) &&
+        resolve(h, "heif_image_handle_is_premultiplied_alpha",
+                f.image_handle_is_premultiplied_alpha) &&
+        resolve(h, "heif_image_handle_get_color_profile_type",
+                f.image_handle_get_color_profile_type) &&
+        resolve(h, "heif_image_handle_get_raw_color_profile_size",
+                f.image_handle_get_raw_color_profile_size) &&
+        resolve(h, "heif_image_handle_get_raw_color_profile",
+                f.image_handle_get_raw_color_profile) &&
+        resolve(h, "heif_decoding_options_alloc", f.decoding_options_alloc) &&
+        resolve(h, "heif_decoding_options_free", f.decoding_options_free) &&
+        resolve(h, "heif_decode_image", f.decode_image) &&
+        resolve(h, "heif_image_get_width", f.image_get_width) &&
+        resolve(h, "heif_image_get_height", f.image_get_height) &&
+        resolve(h, "heif_image_get_plane_readonly", f.image_get_plane_readonly) &&
+        resolve(h, "heif_image_release", f.image_release);
+    return loaded;
+}
+
+} // namespace
+
+const HeifLibrary* heifLibrary() {
+    static const Loaded loaded = load();
+    return loaded.complete ? &loaded.functions : nullptr;
+}
+
+} // namespace attachments

@@ -1,0 +1,151 @@
+// TIFF through libtiff's RGBA interface, which reads every photometric interpretation,
+// bit depth and compression that libtiff knows. The picture is read a strip (or a row of
+// tiles) at a time, so only that band is held in memory.
+#include "attachments/image/format_decoders.h"
+#include "attachments/image/image_failures.h"
+
+#include <tiffio.h>
+
+#include <algorithm>
+#include <cstdarg>
+#include <vector>
+
+namespace attachments {
+namespace {
+
+// Allocations libtiff may make for one strip, tile or tag; beyond it the file is refused.
+constexpr tmsize_t kMaxSingleAllocation = tmsize_t{256} << 20;
+
+// Libtiff reports through handlers; these keep quiet and remember that something failed.
+struct TiffState {
+    bool failed = false;
+};
+
+int onError(TIFF*, void* user, const char*, const char*, va_list) {
+    if (user) static_cast<TiffState*>(user)->failed = true;
+    return 1;
+}
+
+int onWarning(TIFF*, void*, const char*, const char*, va_list) {
+    return 1;
+}
+
+struct OptionsDeleter {
+    void operator()(TIFFOpenOptions* o) const { TIFFOpenOptionsFree(o); }
+};
+struct TiffCloser {
+    void operator()(TIFF* t) const { TIFFClose(t); }
+};
+using UniqueTiff = std::unique_ptr<TIFF, TiffCloser>;
+
+class RgbaImage {
+public:
+    RgbaImage() = default;
+    RgbaImage(const RgbaImage&) = delete;
+    ~RgbaImage() {
+        if (begun) TIFFRGBAImageEnd(&image);
+    }
+    TIFFRGBAImage image{};
+    bool begun = false;
+};
+
+class TiffDecoder final : public ImageDecoder {
+public:
+    TiffDecoder(std::unique_ptr<TiffState> state, UniqueTiff tiff)
+        : state_(std::move(state)), tiff_(std::move(tiff)) {
+        uint32_t width = 0;
+        uint32_t height = 0;
+        if (!TIFFGetField(tiff_.get(), TIFFTAG_IMAGEWIDTH, &width) ||
+            !TIFFGetField(tiff_.get(), TIFFTAG_IMAGELENGTH, &height) || width > 0x7FFFFFFF ||
+            height > 0x7FFFFFFF)
+            failUnsupported();
+        size_ = {static_cast<int>(width), static_cast<int>(height)};
+        uint16_t orientation = ORIENTATION_TOPLEFT;
+        TIFFGetFieldDefaulted(tiff_.get(), TIFFTAG_ORIENTATION, &orientation);
+        orientation_ = orientation >= 1 && orientation <= 8 ? orientation : 1;
+    }
+
+    Size storedSize() const override { return size_; }
+    int orientation() const override { return orientation_; }
+
+    void decode(RowSink& sink) override {
+        char message[1024] = {};
+        if (!TIFFRGBAImageOK(tiff_.get(), message)) failCannotPrepare();
+        RgbaImage rgba;
+        rgba.begun = TIFFRGBAImageBegin(&rgba.image, tiff_.get(), 0, message) != 0;
+        if (!rgba.begun || state_->failed) failCannotPrepare();
+        // Rows as stored: the orientation is applied after scaling, like every format's.
+        rgba.image.req_orientation = rgba.image.orientation;
+
+        RowFormat format;
+        format.full = format.size = size_;
+        format.layout = rgba.image.alpha ? PixelLayout::RgbaPremultiplied : PixelLayout::Rgbx;
+        uint16_t photometric = PHOTOMETRIC_RGB;
+        TIFFGetFieldDefaulted(tiff_.get(), TIFFTAG_PHOTOMETRIC, &photometric);
+        // Libtiff turns every interpretation into RGB; a profile still describes the
+        // original grey or RGB values, which the RGB output keeps.
+        format.model =
+            photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE
+                ? ColourModel::Grey
+                : ColourModel::Rgb;
+        uint32_t iccLength = 0;
+        const unsigned char* icc = nullptr;
+        if ((photometric == PHOTOMETRIC_RGB || photometric == PHOTOMETRIC_MINISBLACK) &&
+            TIFFGetField(tiff_.get(), TIFFTAG_ICCPROFILE, &iccLength, &icc) && icc)
+            format.iccProfile.assign(icc, icc + iccLength);
+
+        const int band = bandHeight();
+        std::vector<uint32_t> raster(static_cast<std::size_t>(size_.width) * band);
+        sink.start(format);
+        for (int y = 0; y < size_.height; y += band) {
+            const int rows = std::min(band, size_.height - y);
+            rgba.image.row_offset = y;
+            rgba.image.col_offset = 0;
+            if (!TIFFRGBAImageGet(&rgba.image, raster.data(), static_cast<uint32_t>(size_.width),
+                                  static_cast<uint32_t>(rows)) ||
+                state_->failed)
+                failCannotPrepare();
+            for (int r = 0; r < rows; ++r)
+                sink.row(reinterpret_cast<const unsigned char*>(
+                    raster.data() + static_cast<std::size_t>(r) * size_.width));
+        }
+    }
+
+private:
+    // Whole strips or rows of tiles, so each is decoded once.
+    int bandHeight() const {
+        uint32_t rows = 0;
+        if (TIFFIsTiled(tiff_.get())) {
+            TIFFGetField(tiff_.get(), TIFFTAG_TILELENGTH, &rows);
+        } else {
+            TIFFGetFieldDefaulted(tiff_.get(), TIFFTAG_ROWSPERSTRIP, &rows);
+        }
+        return static_cast<int>(std::clamp<uint32_t>(rows, 1, static_cast<uint32_t>(size_.height)));
+    }
+
+    std::unique_ptr<TiffState> state_;
+    UniqueTiff tiff_;
+    Size size_;
+    int orientation_ = 1;
+};
+
+} // namespace
+
+std::unique_ptr<ImageDecoder> openTiff(const std::string& path) {
+    // Messages raised before a file handle exists go to the process-wide handlers.
+    TIFFSetErrorHandler(nullptr);
+    TIFFSetWarningHandler(nullptr);
+    auto state = std::make_unique<TiffState>();
+    std::unique_ptr<TIFFOpenOptions, OptionsDeleter> options(TIFFOpenOptionsAlloc());
+    if (!options) failUnsupported();
+    TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), kMaxSingleAllocation);
+    TIFFOpenOptionsSetErrorHandlerExtR(options.get(), onError, state.get());
+    TIFFOpenOptionsSetWarningHandlerExtR(options.get(), onWarning, nullptr);
+    UniqueTiff tiff(TIFFOpenExt(path.c_str(), "r", options.get()));
+    if (!tiff || state->failed) failUnsupported();
+    // Every directory is a page; a still picture has exactly one.
+    if (TIFFNumberOfDirectories(tiff.get()) != 1 || state->failed) failUnsupported();
+    return std::make_unique<TiffDecoder>(std::move(state), std::move(tiff));
+}
+
+} // namespace attachments

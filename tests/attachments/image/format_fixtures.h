@@ -1,0 +1,40 @@
+#pragma once
+// GIF, WebP, TIFF and HEIF files written by the tests with the codec libraries.
+
+#include "image_fixtures.h"
+
+namespace fixtures {
+
+struct GifFrame {
+    Picture picture; // alpha 0 marks transparent pixels
+    int left = 0;
+    int top = 0;
+    bool interlaced = false;
+};
+void writeGif(const std::filesystem::path& path, int screenWidth, int screenHeight,
+              const std::vector<GifFrame>& frames);
+
+struct WebpOptions {
+    bool lossless = false;
+    int orientation = 0;
+};
+void writeWebp(const std::filesystem::path& path, const Picture& picture,
+               const WebpOptions& options = {});
+// An animation of `frames` frames, each the whole canvas.
+void writeAnimatedWebp(const std::filesystem::path& path, const std::vector<Picture>& frames);
+
+struct TiffOptions {
+    int orientation = 1;
+    bool alpha = false;   // unassociated alpha
+    bool sixteen = false; // 16 bits a sample
+    int pages = 1;
+};
+void writeTiff(const std::filesystem::path& path, const Picture& picture,
+               const TiffOptions& options = {});
+
+// AVIF through libheif and aom; `images` top-level images, the primary turned by the
+// EXIF-numbered `orientation` (written as irot/imir).
+void writeAvif(const std::filesystem::path& path, const Picture& picture, int orientation = 1,
+               int images = 1);
+
+} // namespace fixtures
