@@ -1,0 +1,138 @@
+#include "host/platform/linux/bundles/seal_format.h"
+
+#include "host/platform/linux/bundles/plist_document.h"
+
+namespace host::bundles {
+namespace {
+
+constexpr std::uint64_t kFormatVersion = 1;
+
+PlistPtr parseDictionary(std::span<const unsigned char> bytes) {
+    PlistPtr root = parsePlist(bytes);
+    if (!root || plist_get_node_type(root.get()) != PLIST_DICT) return nullptr;
+    if (dictUnsigned(root.get(), "version") != kFormatVersion) return nullptr;
+    return root;
+}
+
+std::optional<Digest> dictDigest(plist_t dict, const char* key) {
+    auto text = dictString(dict, key);
+    return text ? digestFromHex(*text) : std::nullopt;
+}
+
+PlistPtr newVersionedDictionary() {
+    PlistPtr root(plist_new_dict());
+    plist_dict_set_item(root.get(), "version", plist_new_uint(kFormatVersion));
+    return root;
+}
+
+void setString(plist_t dict, const char* key, const std::string& value) {
+    plist_dict_set_item(dict, key, plist_new_string(value.c_str()));
+}
+
+void setData(plist_t dict, const char* key, const std::vector<unsigned char>& value) {
+    plist_dict_set_item(dict, key,
+                        plist_new_data(reinterpret_cast<const char*>(value.data()), value.size()));
+}
+
+} // namespace
+
+bool isCleanRelativePath(std::string_view path) {
+    if (path.empty() || path.find('\0') != std::string_view::npos) return false;
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t slash = path.find('/', start);
+        std::string_view part = path.substr(
+            start, slash == std::string_view::npos ? std::string_view::npos : slash - start);
+        if (part.empty() || part == "." || part == "..") return false;
+        if (slash == std::string_view::npos) return true;
+        start = slash + 1;
+    }
+}
+
+std::optional<CodeResources> parseCodeResources(std::span<const unsigned char> bytes) {
+    PlistPtr root = parseDictionary(bytes);
+    if (!root) return std::nullopt;
+    plist_t files = dictDictionary(root.get(), "files");
+    plist_t links = dictDictionary(root.get(), "symlinks");
+    if (!files || !links) return std::nullopt;
+    auto fileEntries = stringEntries(files);
+    auto linkEntries = stringEntries(links);
+    if (!fileEntries || !linkEntries) return std::nullopt;
+
+    CodeResources resources;
+    for (const auto& [path, hex] : *fileEntries) {
+        auto digest = digestFromHex(hex);
+        if (!digest || !isCleanRelativePath(path)) return std::nullopt;
+        resources.files.emplace(path, *digest);
+    }
+    for (const auto& [path, target] : *linkEntries) {
+        if (!isCleanRelativePath(path) || target.empty()) return std::nullopt;
+        if (resources.files.count(path)) return std::nullopt;
+        resources.symlinks.emplace(path, target);
+    }
+    return resources;
+}
+
+std::optional<CodeDirectory> parseCodeDirectory(std::span<const unsigned char> bytes) {
+    PlistPtr root = parseDictionary(bytes);
+    if (!root) return std::nullopt;
+    CodeDirectory directory;
+    auto identifier = dictString(root.get(), "identifier");
+    auto executable = dictString(root.get(), "mainExecutable");
+    auto executableHash = dictDigest(root.get(), "mainExecutableHash");
+    auto resourcesHash = dictDigest(root.get(), "resourcesHash");
+    if (!identifier || identifier->empty() || !executable || !isCleanRelativePath(*executable) ||
+        !executableHash || !resourcesHash)
+        return std::nullopt;
+    if (plist_dict_get_item(root.get(), "teamIdentifier")) {
+        directory.teamIdentifier = dictString(root.get(), "teamIdentifier");
+        if (!directory.teamIdentifier || directory.teamIdentifier->empty()) return std::nullopt;
+    }
+    directory.identifier = *identifier;
+    directory.mainExecutable = *executable;
+    directory.mainExecutableHash = *executableHash;
+    directory.resourcesHash = *resourcesHash;
+    return directory;
+}
+
+std::optional<CodeSignatureRecord> parseCodeSignature(std::span<const unsigned char> bytes) {
+    PlistPtr root = parseDictionary(bytes);
+    if (!root) return std::nullopt;
+    auto key = dictData(root.get(), "publicKey");
+    auto signature = dictData(root.get(), "signature");
+    if (!key || key->size() != 32 || !signature || signature->size() != 64) return std::nullopt;
+    return CodeSignatureRecord{std::move(*key), std::move(*signature)};
+}
+
+std::string serialize(const CodeResources& resources) {
+    PlistPtr root = newVersionedDictionary();
+    plist_t files = plist_new_dict();
+    for (const auto& [path, digest] : resources.files)
+        setString(files, path.c_str(), toHex(digest));
+    plist_dict_set_item(root.get(), "files", files);
+    plist_t links = plist_new_dict();
+    for (const auto& [path, target] : resources.symlinks)
+        setString(links, path.c_str(), target);
+    plist_dict_set_item(root.get(), "symlinks", links);
+    return toXml(root.get());
+}
+
+std::string serialize(const CodeDirectory& directory) {
+    PlistPtr root = newVersionedDictionary();
+    setString(root.get(), "identifier", directory.identifier);
+    if (directory.teamIdentifier)
+        setString(root.get(), "teamIdentifier", *directory.teamIdentifier);
+    setString(root.get(), "mainExecutable", directory.mainExecutable);
+    setString(root.get(), "mainExecutableHash", toHex(directory.mainExecutableHash));
+    setString(root.get(), "resourcesHash", toHex(directory.resourcesHash));
+    return toXml(root.get());
+}
+
+std::string serialize(const CodeSignatureRecord& record) {
+    PlistPtr root = newVersionedDictionary();
+    setData(root.get(), "publicKey", record.publicKey);
+    setData(root.get(), "signature", record.signature);
+    return toXml(root.get());
+}
+
+} // namespace host::bundles
