@@ -8,6 +8,12 @@
 #if HAVE_HOST_LINUX_DESKTOP
 #include "host/platform/linux/desktop/desktop_ports.h"
 #endif
+#if HAVE_HOST_LINUX_BUNDLES
+#include "host/platform/linux/bundles/linux_bundle_port.h"
+#include "host/platform/linux/bundles/linux_code_signing_port.h"
+#include "host/platform/linux/bundles/linux_workspace_port.h"
+#include "host/platform/linux/bundles/process_bundle.h"
+#endif
 
 #include <cstdint>
 #include <functional>
@@ -22,7 +28,11 @@ namespace {
 // The bundle identifier of the application a process runs from, if any.
 [[maybe_unused]] std::function<std::optional<std::string>(std::int32_t)>
 bundleIdentifierOfProcess() {
+#if HAVE_HOST_LINUX_BUNDLES
+    return &host::bundles::bundleIdentifierOfProcess;
+#else
     return [](std::int32_t) -> std::optional<std::string> { return std::nullopt; };
+#endif
 }
 
 std::unique_ptr<SessionPort> makeSession() {
@@ -34,15 +44,27 @@ std::unique_ptr<SessionPort> makeSession() {
 }
 
 std::unique_ptr<BundlePort> makeBundles() {
+#if HAVE_HOST_LINUX_BUNDLES
+    return std::make_unique<host::bundles::LinuxBundlePort>();
+#else
     return std::make_unique<InertBundles>();
+#endif
 }
 
 std::unique_ptr<CodeSigningPort> makeCodeSigning() {
+#if HAVE_HOST_LINUX_BUNDLES
+    return std::make_unique<host::bundles::LinuxCodeSigningPort>();
+#else
     return std::make_unique<InertCodeSigning>();
+#endif
 }
 
 std::unique_ptr<WorkspacePort> makeWorkspace() {
+#if HAVE_HOST_LINUX_BUNDLES
+    return std::make_unique<host::bundles::LinuxWorkspacePort>();
+#else
     return std::make_unique<InertWorkspace>();
+#endif
 }
 
 std::unique_ptr<WindowServerPort> makeWindowServer() {
