@@ -19,6 +19,15 @@ std::optional<Digest> dictDigest(plist_t dict, const char* key) {
     return text ? digestFromHex(*text) : std::nullopt;
 }
 
+// Identifiers and teams end up in requirement text, whose strings hold no control
+// characters; NUL would not survive a property list either.
+bool isPrintable(const std::string& text) {
+    for (char c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return false;
+    }
+    return !text.empty();
+}
+
 PlistPtr newVersionedDictionary() {
     PlistPtr root(plist_new_dict());
     plist_dict_set_item(root.get(), "version", plist_new_uint(kFormatVersion));
@@ -66,7 +75,8 @@ std::optional<CodeResources> parseCodeResources(std::span<const unsigned char> b
         resources.files.emplace(path, *digest);
     }
     for (const auto& [path, target] : *linkEntries) {
-        if (!isCleanRelativePath(path) || target.empty()) return std::nullopt;
+        if (!isCleanRelativePath(path) || target.empty() || target.find('\0') != std::string::npos)
+            return std::nullopt;
         if (resources.files.count(path)) return std::nullopt;
         resources.symlinks.emplace(path, target);
     }
@@ -81,12 +91,13 @@ std::optional<CodeDirectory> parseCodeDirectory(std::span<const unsigned char> b
     auto executable = dictString(root.get(), "mainExecutable");
     auto executableHash = dictDigest(root.get(), "mainExecutableHash");
     auto resourcesHash = dictDigest(root.get(), "resourcesHash");
-    if (!identifier || identifier->empty() || !executable || !isCleanRelativePath(*executable) ||
-        !executableHash || !resourcesHash)
+    if (!identifier || !isPrintable(*identifier) || !executable ||
+        !isCleanRelativePath(*executable) || !executableHash || !resourcesHash)
         return std::nullopt;
     if (plist_dict_get_item(root.get(), "teamIdentifier")) {
         directory.teamIdentifier = dictString(root.get(), "teamIdentifier");
-        if (!directory.teamIdentifier || directory.teamIdentifier->empty()) return std::nullopt;
+        if (!directory.teamIdentifier || !isPrintable(*directory.teamIdentifier))
+            return std::nullopt;
     }
     directory.identifier = *identifier;
     directory.mainExecutable = *executable;
