@@ -6,6 +6,7 @@
 #include "attachments/image/format_decoders.h"
 #include "attachments/image/heif_library.h"
 #include "attachments/image/image_failures.h"
+#include "attachments/image/quiet_stderr.h"
 
 #include <vector>
 
@@ -39,6 +40,7 @@ public:
 
     void open(const std::string& path) {
         if (!context_.get()) failUnsupported();
+        const QuietStderr quiet;
         if (lib_.context_read_from_file(context_.get(), path.c_str(), nullptr).code !=
             heif_error_Ok)
             failUnsupported();
@@ -72,6 +74,7 @@ public:
         }
 
         Owned options(lib_.decoding_options_alloc(), lib_.decoding_options_free);
+        const QuietStderr quiet;
         if (!options.get()) failCannotPrepare();
         options.get()->convert_hdr_to_8bit = 1;
         heif_image* decoded = nullptr;
