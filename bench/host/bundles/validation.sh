@@ -13,6 +13,7 @@ if [ ! -x "$tool" ]; then
     cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >&2
     cmake --build "$build" -j 2 --target bundle-seal >&2
 fi
+tool=$(cd "$build" && pwd)/tools/seal/bundle-seal
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -54,4 +55,5 @@ seal_ms=$(median "${seal_times[@]}")
 sum_ms=$(median "${sum_times[@]}")
 echo "bundle-seal verify: ${seal_ms} ms (runs: ${seal_times[*]})"
 echo "sha256sum:          ${sum_ms} ms (runs: ${sum_times[*]})"
+echo "load average: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
 awk -v a="$seal_ms" -v b="$sum_ms" 'BEGIN { printf "ratio: %.2f (target <= 0.60)\n", a / b }'
