@@ -52,7 +52,11 @@ PageDrawing planDrawing(const mupdf::Box& box, double scale, int quarterTurns) {
 class PdfFile {
 public:
     explicit PdfFile(const std::string& path) : ctx_(mupdf::newContext()) {
-        if (!ctx_) fail("Unsupported, encrypted or damaged PDF");
+        // Only a plain file: a device such as /dev/zero or a named pipe would have MuPDF
+        // read, or wait, for ever.
+        std::error_code error;
+        if (!ctx_ || !std::filesystem::is_regular_file(path, error))
+            fail("Unsupported, encrypted or damaged PDF");
         doc_ = mupdf::own<mupdf::Document>(ctx(), mupdf::openPdf(ctx(), path));
         if (!doc_) fail("Unsupported, encrypted or damaged PDF");
         bool readable = false;

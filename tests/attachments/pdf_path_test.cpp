@@ -8,6 +8,7 @@
 #include <cmath>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace attachments {
 namespace {
@@ -99,6 +100,11 @@ TEST_F(PdfPath, RefusesWhatIsNotAReadableUnencryptedPdfOfAtMostAHundredPages) {
               "Unsupported, encrypted or damaged PDF");
     EXPECT_EQ(failureOf([&] { processPdf(Json::object(), files.path().string(), ""); }),
               "Unsupported, encrypted or damaged PDF");
+    // Devices and pipes are refused rather than read for ever.
+    ASSERT_EQ(::mkfifo((files / "pipe.pdf").c_str(), 0600), 0);
+    for (const std::string& path : {std::string("/dev/zero"), files / "pipe.pdf"})
+        EXPECT_EQ(failureOf([&] { processPdf(Json::object(), path, ""); }),
+                  "Unsupported, encrypted or damaged PDF");
     // A NUL must not cut the name short to an existing file.
     std::string cut = files / "plain.pdf";
     EXPECT_EQ(failureOf([&] { processPdf(Json::object(), cut + std::string("\0x", 2), ""); }),
