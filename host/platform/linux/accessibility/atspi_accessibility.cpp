@@ -1,0 +1,271 @@
+#include "host/platform/linux/accessibility/atspi_accessibility.h"
+
+#include "host/platform/linux/accessibility/atspi_actions.h"
+#include "host/platform/linux/accessibility/atspi_element.h"
+#include "host/platform/linux/accessibility/atspi_identity.h"
+#include "host/platform/linux/accessibility/atspi_runtime.h"
+#include "host/platform/linux/accessibility/atspi_tree.h"
+#include "host/platform/linux/accessibility/focus_tracker.h"
+#include "host/platform/linux/accessibility/role_vocabulary.h"
+#include "host/platform/linux/accessibility/status.h"
+#include "host/platform/linux/accessibility/window_hit_test.h"
+
+#include <cmath>
+#include <cstdlib>
+
+namespace host::platform::linux_atspi {
+namespace {
+
+AttributeResult failedWith(int code) { return AttributeResult{code, std::nullopt}; }
+
+AttributeResult missing(const CallBudget& budget) {
+    return failedWith(budget.failed() ? status::failed : status::noValue);
+}
+
+AttributeResult value(AttributeValue v) { return AttributeResult{status::success, std::move(v)}; }
+
+AttributeResult elementValue(AccessibleRef accessible, const CallBudget& budget) {
+    if (!accessible) return missing(budget);
+    return value(AtspiElement::object(std::move(accessible)));
+}
+
+// AT-SPI takes whole pixels; a point belongs to the pixel it lies in.
+int pixel(double coordinate) { return static_cast<int>(std::floor(coordinate)); }
+
+// The top-level window of `application` that the window server's window stands for: it
+// must contain the point; among several, the one whose extents match the bounds best.
+AccessibleRef topLevelAt(AtspiAccessible* application, const Rect& bounds, int x, int y,
+                         const CallBudget& budget) {
+    AccessibleRef best;
+    double bestDistance = 0;
+    for (auto& window : childrenOf(application, budget)) {
+        const auto extents = extentsOf(window.get(), budget);
+        if (!extents || !extents->contains(x, y)) continue;
+        const double distance =
+            std::abs(extents->x - bounds.x) + std::abs(extents->y - bounds.y) +
+            std::abs(extents->width - bounds.width) + std::abs(extents->height - bounds.height);
+        if (!best || distance < bestDistance) {
+            best = std::move(window);
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+
+} // namespace
+
+AtspiAccessibility::AtspiAccessibility(WindowServerPort& windows)
+    : windows_(windows), connected_(accessibilityBusConnected()) {
+    // Listening starts at once, so focus changes made before the first request are known.
+    if (connected_) focus_ = std::make_unique<FocusTracker>();
+}
+
+AtspiAccessibility::~AtspiAccessibility() = default;
+
+float AtspiAccessibility::timeoutOf(const AtspiElement& element) const {
+    return element.timeout.value_or(defaultTimeout_);
+}
+
+ElementRef AtspiAccessibility::createApplication(std::int32_t pid) {
+    if (!connected_ || pid <= 0) return AtspiElement::application(pid, nullptr);
+    const CallBudget budget(defaultTimeout_);
+    return AtspiElement::application(pid, applicationOf(pid, budget));
+}
+
+ElementRef AtspiAccessibility::createSystemWide() { return AtspiElement::systemWide(); }
+
+void AtspiAccessibility::setMessagingTimeout(Element& element, float seconds) {
+    auto* target = asAtspi(element);
+    if (!target) return;
+    const bool usable = std::isfinite(seconds) && seconds > 0;
+    // As the system-wide element stands for every element, its timeout is the default.
+    if (target->kind() == AtspiElement::Kind::SystemWide) {
+        defaultTimeout_ = usable ? seconds : kDefaultTimeoutSeconds;
+        return;
+    }
+    target->timeout = usable ? std::optional<float>(seconds) : std::nullopt;
+}
+
+AtspiAccessible* AtspiAccessibility::rootOf(AtspiElement& application, const CallBudget& budget) {
+    if (!application.accessible() && application.applicationPid() > 0)
+        application.attach(applicationOf(application.applicationPid(), budget));
+    return application.accessible();
+}
+
+AttributeResult AtspiAccessibility::copyAttribute(Element& element, const std::string& attribute) {
+    auto* target = asAtspi(element);
+    if (!target) return failedWith(status::invalidElement);
+    if (!connected_) return failedWith(status::noService);
+    const CallBudget budget(timeoutOf(*target));
+    switch (target->kind()) {
+    case AtspiElement::Kind::SystemWide:
+        return systemWideAttribute(attribute, budget);
+    case AtspiElement::Kind::Application:
+        return applicationAttribute(*target, attribute, budget);
+    case AtspiElement::Kind::Object:
+        return objectAttribute(target->accessible(), attribute, budget);
+    }
+    return failedWith(status::unsupported);
+}
+
+AttributeResult AtspiAccessibility::focusedElementOf(AtspiAccessible* application,
+                                                     const CallBudget& budget) {
+    if (const auto bus = busNameOf(application); bus && focus_) {
+        if (auto tracked = focus_->focusedIn(*bus);
+            tracked && hasState(tracked.get(), ATSPI_STATE_FOCUSED, budget))
+            return elementValue(std::move(tracked), budget);
+    }
+    // No focus event seen for this application (it took focus before the host started).
+    const auto window = activeWindowOf(application, budget);
+    return elementValue(focusedDescendantOf(window ? window.get() : application, budget),
+                        budget);
+}
+
+AttributeResult AtspiAccessibility::systemWideAttribute(const std::string& attribute,
+                                                        const CallBudget& budget) {
+    if (attribute == "AXRole") return value(std::string("AXSystemWide"));
+    if (attribute == "AXFocusedUIElement") {
+        auto latest = focus_ ? focus_->latest() : nullptr;
+        if (latest && hasState(latest.get(), ATSPI_STATE_FOCUSED, budget))
+            return elementValue(std::move(latest), budget);
+        return missing(budget);
+    }
+    return failedWith(status::unsupported);
+}
+
+AttributeResult AtspiAccessibility::applicationAttribute(AtspiElement& element,
+                                                         const std::string& attribute,
+                                                         const CallBudget& budget) {
+    if (attribute == "AXRole") return value(std::string("AXApplication"));
+    const bool known = attribute == "AXFocusedWindow" || attribute == "AXFocusedUIElement" ||
+                       attribute == "AXTitle";
+    if (!known) return failedWith(status::unsupported);
+    AtspiAccessible* root = rootOf(element, budget);
+    if (!root) return failedWith(status::invalidElement);
+    if (attribute == "AXFocusedWindow") return elementValue(activeWindowOf(root, budget), budget);
+    if (attribute == "AXFocusedUIElement") return focusedElementOf(root, budget);
+    const auto name = nameOf(root, budget);
+    return name ? value(*name) : missing(budget);
+}
+
+AttributeResult AtspiAccessibility::objectAttribute(AtspiAccessible* accessible,
+                                                    const std::string& attribute,
+                                                    const CallBudget& budget) {
+    if (!accessible) return failedWith(status::invalidElement);
+    if (attribute == "AXRole" || attribute == "AXSubrole") {
+        const auto role = roleOf(accessible, budget);
+        if (!role) return missing(budget);
+        const bool multiLine = (*role == ATSPI_ROLE_TEXT || *role == ATSPI_ROLE_ENTRY) &&
+                               hasState(accessible, ATSPI_STATE_MULTI_LINE, budget);
+        const RoleNames names = describeRole(*role, multiLine);
+        if (attribute == "AXRole") return value(std::string(names.role));
+        return names.subrole ? value(std::string(*names.subrole)) : missing(budget);
+    }
+    if (attribute == "AXPosition" || attribute == "AXSize") {
+        const auto extents = extentsOf(accessible, budget);
+        if (!extents) return missing(budget);
+        if (attribute == "AXPosition")
+            return value(Point{static_cast<double>(extents->x), static_cast<double>(extents->y)});
+        return value(
+            Size{static_cast<double>(extents->width), static_cast<double>(extents->height)});
+    }
+    if (attribute == "AXWindow") return elementValue(windowOf(accessible, budget), budget);
+    if (attribute == "AXParent") return elementValue(parentOf(accessible, budget), budget);
+    if (attribute == "AXTitle") {
+        const auto name = nameOf(accessible, budget);
+        return name ? value(*name) : missing(budget);
+    }
+    if (attribute == "AXValue") {
+        const auto text = textOf(accessible, budget);
+        return text ? value(*text) : missing(budget);
+    }
+    return failedWith(status::unsupported);
+}
+
+ElementAtResult AtspiAccessibility::elementAtPosition(Element& element, float x, float y) {
+    auto* target = asAtspi(element);
+    if (!target) return ElementAtResult{status::invalidElement, nullptr};
+    if (!connected_) return ElementAtResult{status::noService, nullptr};
+    if (!std::isfinite(x) || !std::isfinite(y))
+        return ElementAtResult{status::noValue, nullptr};
+    const CallBudget budget(timeoutOf(*target));
+    switch (target->kind()) {
+    case AtspiElement::Kind::SystemWide:
+        return hitTest(x, y, std::nullopt, budget);
+    case AtspiElement::Kind::Application:
+        return hitTest(x, y, target->applicationPid(), budget);
+    case AtspiElement::Kind::Object:
+        if (!target->accessible()) return ElementAtResult{status::invalidElement, nullptr};
+        return ElementAtResult{
+            status::success,
+            AtspiElement::object(deepestAt(target->accessible(), pixel(x), pixel(y), budget))};
+    }
+    return ElementAtResult{status::unsupported, nullptr};
+}
+
+ElementAtResult AtspiAccessibility::hitTest(float x, float y, std::optional<std::int32_t> onlyPid,
+                                            const CallBudget& budget) {
+    const auto front = frontWindowAt(windows_, x, y);
+    if (!front || (onlyPid && front->pid != *onlyPid))
+        return ElementAtResult{status::noValue, nullptr};
+    const auto application = applicationOf(front->pid, budget);
+    if (!application) return ElementAtResult{budget.failed() ? status::failed : status::noValue, nullptr};
+    const int px = pixel(x);
+    const int py = pixel(y);
+    const auto window = topLevelAt(application.get(), front->bounds, px, py, budget);
+    if (!window) return ElementAtResult{budget.failed() ? status::failed : status::noValue, nullptr};
+    auto deepest = deepestAt(window.get(), px, py, budget);
+    if (budget.failed()) return ElementAtResult{status::failed, nullptr};
+    return ElementAtResult{status::success, AtspiElement::object(std::move(deepest))};
+}
+
+std::optional<std::int32_t> AtspiAccessibility::pid(Element& element) {
+    auto* target = asAtspi(element);
+    if (!target || !connected_) return std::nullopt;
+    switch (target->kind()) {
+    case AtspiElement::Kind::SystemWide:
+        return std::nullopt;
+    case AtspiElement::Kind::Application:
+        return target->applicationPid();
+    case AtspiElement::Kind::Object:
+        return processOf(target->accessible(), CallBudget(timeoutOf(*target)));
+    }
+    return std::nullopt;
+}
+
+int AtspiAccessibility::performAction(Element& element, const std::string& action) {
+    auto* target = asAtspi(element);
+    if (!target || !target->accessible()) return status::invalidElement;
+    if (!connected_) return status::noService;
+    if (target->kind() != AtspiElement::Kind::Object) return status::unsupported;
+    const CallBudget budget(timeoutOf(*target));
+    if (action == "AXPress") return press(target->accessible(), budget);
+    if (action == "AXScrollDownByPage") return scrollByPage(target->accessible(), true, budget);
+    if (action == "AXScrollUpByPage") return scrollByPage(target->accessible(), false, budget);
+    return status::unsupported;
+}
+
+int AtspiAccessibility::setStringAttribute(Element& element, const std::string& attribute,
+                                           const std::string& text) {
+    auto* target = asAtspi(element);
+    if (!target || !target->accessible()) return status::invalidElement;
+    if (!connected_) return status::noService;
+    if (target->kind() != AtspiElement::Kind::Object || attribute != "AXValue")
+        return status::unsupported;
+    return setText(target->accessible(), text, CallBudget(timeoutOf(*target)));
+}
+
+bool AtspiAccessibility::equal(const Element& a, const Element& b) {
+    const auto* first = asAtspi(a);
+    const auto* second = asAtspi(b);
+    if (!first || !second) return false;
+    using Kind = AtspiElement::Kind;
+    if (first->kind() == Kind::SystemWide || second->kind() == Kind::SystemWide)
+        return first->kind() == second->kind();
+    if (first->kind() == Kind::Application && second->kind() == Kind::Application &&
+        first->applicationPid() == second->applicationPid())
+        return true;
+    return sameObject(first->accessible(), second->accessible());
+}
+
+} // namespace host::platform::linux_atspi

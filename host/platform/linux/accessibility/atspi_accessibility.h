@@ -1,0 +1,74 @@
+#pragma once
+// The accessibility port over AT-SPI (libatspi). Elements are owned references to AT-SPI
+// accessibles; attributes and actions are translated into the host's vocabulary:
+//
+// - "AXFocusedWindow" (application): its top-level window with the ACTIVE state.
+// - "AXFocusedUIElement" (application, system-wide): the element that last gained focus
+//   according to the focus events, else the FOCUSED descendant of the active window.
+// - "AXPosition", "AXSize": Component extents in screen coordinates.
+// - "AXWindow": the top-level window holding the element. "AXRole", "AXSubrole": see
+//   role_vocabulary.h. "AXTitle": the name. "AXValue": the text of a Text element.
+// - "AXPress": the element's action named "click", "press" or "activate" (in that order).
+// - "AXScrollDownByPage", "AXScrollUpByPage": the vertical scroll bar of the element's
+//   scroll pane moves by the pane's visible height (for GTK exactly the adjustment's page
+//   size, in pixels), clamped to the bar's range.
+// - setting "AXValue": EditableText's set_text_contents.
+// - Element at a point: the front-most window under the point according to the window
+//   server (stacking order and opacity), then the deepest accessible there in the matching
+//   top-level window of that window's process.
+//
+// Every call gives up after the element's messaging timeout (default 2 s), however many
+// requests it makes, so a hung application cannot stall the host. Call on the main thread
+// only; focus events are dispatched by the GLib main context of that thread.
+
+#include "host/platform/accessibility_port.h"
+#include "host/platform/window_server_port.h"
+
+#include <atspi/atspi.h>
+
+#include <memory>
+
+namespace host::platform::linux_atspi {
+
+class AtspiElement;
+class CallBudget;
+class FocusTracker;
+
+class AtspiAccessibility final : public AccessibilityPort {
+public:
+    // `windows` tells which window is front-most at a point; it must outlive the adapter.
+    explicit AtspiAccessibility(WindowServerPort& windows);
+    ~AtspiAccessibility() override;
+
+    ElementRef createApplication(std::int32_t pid) override;
+    ElementRef createSystemWide() override;
+    void setMessagingTimeout(Element& element, float seconds) override;
+    AttributeResult copyAttribute(Element& element, const std::string& attribute) override;
+    ElementAtResult elementAtPosition(Element& systemWide, float x, float y) override;
+    std::optional<std::int32_t> pid(Element& element) override;
+    int performAction(Element& element, const std::string& action) override;
+    int setStringAttribute(Element& element, const std::string& attribute,
+                           const std::string& value) override;
+    bool equal(const Element& a, const Element& b) override;
+
+    static constexpr float kDefaultTimeoutSeconds = 2.0f;
+
+private:
+    float timeoutOf(const AtspiElement& element) const;
+    AtspiAccessible* rootOf(AtspiElement& application, const CallBudget& budget);
+    AttributeResult focusedElementOf(AtspiAccessible* application, const CallBudget& budget);
+    AttributeResult systemWideAttribute(const std::string& attribute, const CallBudget& budget);
+    AttributeResult applicationAttribute(AtspiElement& element, const std::string& attribute,
+                                         const CallBudget& budget);
+    AttributeResult objectAttribute(AtspiAccessible* accessible, const std::string& attribute,
+                                    const CallBudget& budget);
+    ElementAtResult hitTest(float x, float y, std::optional<std::int32_t> onlyPid,
+                            const CallBudget& budget);
+
+    WindowServerPort& windows_;
+    bool connected_ = false;
+    float defaultTimeout_ = kDefaultTimeoutSeconds;
+    std::unique_ptr<FocusTracker> focus_;
+};
+
+} // namespace host::platform::linux_atspi

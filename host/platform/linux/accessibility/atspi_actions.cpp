@@ -1,0 +1,121 @@
+#include "host/platform/linux/accessibility/atspi_actions.h"
+
+#include "host/platform/linux/accessibility/atspi_tree.h"
+#include "host/platform/linux/accessibility/status.h"
+
+#include <array>
+#include <string_view>
+
+namespace host::platform::linux_atspi {
+namespace {
+
+constexpr std::array<std::string_view, 3> kPressActions{"click", "press", "activate"};
+
+std::optional<gint> pressActionIndex(AtspiAction* action, const CallBudget& budget) {
+    if (!budget.arm()) return std::nullopt;
+    GErrorSlot countError;
+    const gint count = atspi_action_get_n_actions(action, countError.out());
+    if (countError.set()) {
+        budget.noteFailure();
+        return std::nullopt;
+    }
+    std::optional<gint> best;
+    std::size_t bestRank = kPressActions.size();
+    for (gint i = 0; i < count; ++i) {
+        if (!budget.arm()) return std::nullopt;
+        GErrorSlot error;
+        GCharRef name(atspi_action_get_action_name(action, i, error.out()));
+        if (error.set()) {
+            budget.noteFailure();
+            return std::nullopt;
+        }
+        if (!name) continue;
+        for (std::size_t rank = 0; rank < bestRank; ++rank) {
+            if (g_ascii_strcasecmp(name.get(), kPressActions[rank].data()) == 0) {
+                best = i;
+                bestRank = rank;
+            }
+        }
+    }
+    return best;
+}
+
+int failure(const CallBudget& budget, int otherwise) {
+    return budget.failed() ? status::failed : otherwise;
+}
+
+} // namespace
+
+int press(AtspiAccessible* accessible, const CallBudget& budget) {
+    if (!budget.arm()) return status::failed;
+    const auto action = adopt(atspi_accessible_get_action_iface(accessible));
+    if (!action) return failure(budget, status::unsupported);
+    const auto index = pressActionIndex(action.get(), budget);
+    if (!index) return failure(budget, status::unsupported);
+    if (!budget.arm()) return status::failed;
+    GErrorSlot error;
+    const bool done = atspi_action_do_action(action.get(), *index, error.out());
+    return done && !error.set() ? status::success : status::failed;
+}
+
+int scrollByPage(AtspiAccessible* accessible, bool down, const CallBudget& budget) {
+    const auto pane = scrollPaneOf(accessible, budget);
+    if (!pane) return failure(budget, status::unsupported);
+    const auto paneExtents = extentsOf(pane.get(), budget);
+    const auto bar = verticalScrollBarOf(pane.get(), budget);
+    if (!paneExtents || paneExtents->height <= 0 || !bar)
+        return failure(budget, status::unsupported);
+    if (!budget.arm()) return status::failed;
+    const auto value = adopt(atspi_accessible_get_value_iface(bar.get()));
+    if (!value) return failure(budget, status::unsupported);
+
+    GErrorSlot minError, currentError, maxError;
+    if (!budget.arm()) return status::failed;
+    const double minimum = atspi_value_get_minimum_value(value.get(), minError.out());
+    if (!budget.arm()) return status::failed;
+    const double current = atspi_value_get_current_value(value.get(), currentError.out());
+    if (!budget.arm()) return status::failed;
+    const double maximum = atspi_value_get_maximum_value(value.get(), maxError.out());
+    if (minError.set() || currentError.set() || maxError.set()) return status::failed;
+
+    const double page = paneExtents->height;
+    double target = down ? current + page : current - page;
+    if (target > maximum) target = maximum;
+    if (target < minimum) target = minimum;
+    if (!budget.arm()) return status::failed;
+    GErrorSlot error;
+    const bool set = atspi_value_set_current_value(value.get(), target, error.out());
+    return set && !error.set() ? status::success : status::failed;
+}
+
+int setText(AtspiAccessible* accessible, const std::string& text, const CallBudget& budget) {
+    if (!budget.arm()) return status::failed;
+    const auto editable = adopt(atspi_accessible_get_editable_text_iface(accessible));
+    if (!editable) return failure(budget, status::unsupported);
+    if (!budget.arm()) return status::failed;
+    GErrorSlot error;
+    const bool set =
+        atspi_editable_text_set_text_contents(editable.get(), text.c_str(), error.out());
+    return set && !error.set() ? status::success : status::failed;
+}
+
+std::optional<std::string> textOf(AtspiAccessible* accessible, const CallBudget& budget) {
+    if (!budget.arm()) return std::nullopt;
+    const auto text = adopt(atspi_accessible_get_text_iface(accessible));
+    if (!text || !budget.arm()) return std::nullopt;
+    GErrorSlot countError;
+    const gint count = atspi_text_get_character_count(text.get(), countError.out());
+    if (countError.set() || !budget.arm()) {
+        budget.noteFailure();
+        return std::nullopt;
+    }
+    GErrorSlot error;
+    GCharRef contents(atspi_text_get_text(text.get(), 0, count, error.out()));
+    if (error.set() || !contents) {
+        budget.noteFailure();
+        return std::nullopt;
+    }
+    return std::string(contents.get());
+}
+
+} // namespace host::platform::linux_atspi

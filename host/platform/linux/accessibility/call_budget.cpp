@@ -1,0 +1,26 @@
+#include "host/platform/linux/accessibility/call_budget.h"
+
+#include <atspi/atspi.h>
+
+#include <cmath>
+
+namespace host::platform::linux_atspi {
+
+CallBudget::CallBudget(float seconds)
+    : deadline_(std::chrono::steady_clock::now() +
+                std::chrono::microseconds(static_cast<long long>(std::ceil(seconds * 1e6)))) {}
+
+bool CallBudget::arm() const {
+    using namespace std::chrono;
+    const auto left = ceil<milliseconds>(deadline_ - steady_clock::now());
+    if (left.count() <= 0) {
+        failed_ = true;
+        return false;
+    }
+    // A start-up grace of 0: libatspi otherwise waits up to 15 s on applications it met
+    // less than 15 s ago.
+    atspi_set_timeout(static_cast<gint>(left.count()), 0);
+    return true;
+}
+
+} // namespace host::platform::linux_atspi
