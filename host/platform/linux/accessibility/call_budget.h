@@ -11,8 +11,8 @@ namespace host::platform::linux_atspi {
 class CallBudget {
 public:
     explicit CallBudget(float seconds);
-    // Sets libatspi's timeout to the time left; false once the budget is spent (the caller
-    // then makes no further request).
+    // Sets libatspi's timeout from the time left; false once the budget is spent (the
+    // caller then makes no further request).
     [[nodiscard]] bool arm() const;
     // A request failed (error, timeout) or was not made for want of time.
     void noteFailure() const { failed_ = true; }
