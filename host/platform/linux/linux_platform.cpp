@@ -14,6 +14,9 @@
 #include "host/platform/linux/bundles/linux_workspace_port.h"
 #include "host/platform/linux/bundles/process_bundle.h"
 #endif
+#if HAVE_HOST_LINUX_ACCESSIBILITY
+#include "host/platform/linux/accessibility/atspi_accessibility.h"
+#endif
 
 #include <cstdint>
 #include <functional>
@@ -83,8 +86,13 @@ std::unique_ptr<CapturePort> makeCapture() {
 #endif
 }
 
-std::unique_ptr<AccessibilityPort> makeAccessibility() {
+// The hit test of the accessibility adapter asks the window server which window is in front.
+std::unique_ptr<AccessibilityPort> makeAccessibility([[maybe_unused]] WindowServerPort& windows) {
+#if HAVE_HOST_LINUX_ACCESSIBILITY
+    return std::make_unique<linux_atspi::AtspiAccessibility>(windows);
+#else
     return std::make_unique<InertAccessibility>();
+#endif
 }
 
 std::unique_ptr<EventPort> makeEvents() {
@@ -106,7 +114,7 @@ private:
     std::unique_ptr<WorkspacePort> workspace_ = makeWorkspace();
     std::unique_ptr<WindowServerPort> windowServer_ = makeWindowServer();
     std::unique_ptr<CapturePort> capture_ = makeCapture();
-    std::unique_ptr<AccessibilityPort> accessibility_ = makeAccessibility();
+    std::unique_ptr<AccessibilityPort> accessibility_ = makeAccessibility(*windowServer_);
     std::unique_ptr<EventPort> events_ = makeEvents();
     SystemClock clock_;
     RandomUuids uuids_;

@@ -62,8 +62,7 @@ protected:
         const bool found = eventually([&] {
             focused = elementOf(port_.copyAttribute(*application_, "AXFocusedUIElement"));
             return focused && stringOf(port_.copyAttribute(*focused, "AXRole")) == role &&
-                   (widget != "entry" ||
-                    port_.copyAttribute(*focused, "AXSubrole").status != 0);
+                   (widget != "entry" || port_.copyAttribute(*focused, "AXSubrole").status != 0);
         });
         EXPECT_TRUE(found) << widget;
         return focused;

@@ -65,7 +65,8 @@ void TestApplication::send(std::string_view command) {
     (void)written; // a dead application shows in the reports that never come
 }
 
-std::optional<std::string> TestApplication::nextLine(std::chrono::steady_clock::time_point deadline) {
+std::optional<std::string>
+TestApplication::nextLine(std::chrono::steady_clock::time_point deadline) {
     for (;;) {
         if (const auto end = pending_.find('\n'); end != std::string::npos) {
             std::string line = pending_.substr(0, end);

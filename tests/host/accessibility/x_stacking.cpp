@@ -8,7 +8,9 @@ namespace host::test {
 namespace {
 
 template <typename T> using Reply = std::unique_ptr<T, decltype(&std::free)>;
-template <typename T> Reply<T> reply(T* raw) { return Reply<T>(raw, &std::free); }
+template <typename T> Reply<T> reply(T* raw) {
+    return Reply<T>(raw, &std::free);
+}
 
 xcb_atom_t atom(xcb_connection_t* c, const char* name) {
     auto r = reply(xcb_intern_atom_reply(
@@ -34,7 +36,8 @@ XStacking::XStacking() {
     connection_.reset(xcb_connect(nullptr, &screenNumber));
     if (xcb_connection_has_error(connection_.get())) return;
     auto it = xcb_setup_roots_iterator(xcb_get_setup(connection_.get()));
-    for (int i = 0; i < screenNumber; ++i) xcb_screen_next(&it);
+    for (int i = 0; i < screenNumber; ++i)
+        xcb_screen_next(&it);
     root_ = it.data->root;
 }
 
@@ -58,8 +61,8 @@ std::optional<std::vector<platform::WindowInfo>> XStacking::windowList(platform:
         const xcb_window_t client = windows[i];
         const xcb_window_t frame = frameOf(c, root_, client);
         if (frame == XCB_WINDOW_NONE) continue;
-        auto attributes = reply(xcb_get_window_attributes_reply(
-            c, xcb_get_window_attributes(c, frame), nullptr));
+        auto attributes =
+            reply(xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, frame), nullptr));
         if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE) continue;
         auto geometry = reply(xcb_get_geometry_reply(c, xcb_get_geometry(c, frame), nullptr));
         auto origin = reply(xcb_translate_coordinates_reply(
@@ -68,10 +71,9 @@ std::optional<std::vector<platform::WindowInfo>> XStacking::windowList(platform:
         platform::WindowInfo info;
         info.number = client;
         info.layer = 0;
-        info.bounds = platform::Rect{static_cast<double>(origin->dst_x),
-                                     static_cast<double>(origin->dst_y),
-                                     static_cast<double>(geometry->width),
-                                     static_cast<double>(geometry->height)};
+        info.bounds = platform::Rect{
+            static_cast<double>(origin->dst_x), static_cast<double>(origin->dst_y),
+            static_cast<double>(geometry->width), static_cast<double>(geometry->height)};
         auto pid = reply(xcb_get_property_reply(
             c, xcb_get_property(c, 0, client, pidAtom, XCB_ATOM_CARDINAL, 0, 1), nullptr));
         if (pid && xcb_get_property_value_length(pid.get()) == 4)

@@ -16,13 +16,17 @@
 namespace host::platform::linux_atspi {
 namespace {
 
-AttributeResult failedWith(int code) { return AttributeResult{code, std::nullopt}; }
+AttributeResult failedWith(int code) {
+    return AttributeResult{code, std::nullopt};
+}
 
 AttributeResult missing(const CallBudget& budget) {
     return failedWith(budget.failed() ? status::failed : status::noValue);
 }
 
-AttributeResult value(AttributeValue v) { return AttributeResult{status::success, std::move(v)}; }
+AttributeResult value(AttributeValue v) {
+    return AttributeResult{status::success, std::move(v)};
+}
 
 AttributeResult elementValue(AccessibleRef accessible, const CallBudget& budget) {
     if (!accessible) return missing(budget);
@@ -30,7 +34,9 @@ AttributeResult elementValue(AccessibleRef accessible, const CallBudget& budget)
 }
 
 // AT-SPI takes whole pixels; a point belongs to the pixel it lies in.
-int pixel(double coordinate) { return static_cast<int>(std::floor(coordinate)); }
+int pixel(double coordinate) {
+    return static_cast<int>(std::floor(coordinate));
+}
 
 // The top-level window of `application` that the window server's window stands for: it
 // must contain the point; among several, the one whose extents match the bounds best.
@@ -41,9 +47,9 @@ AccessibleRef topLevelAt(AtspiAccessible* application, const Rect& bounds, int x
     for (auto& window : childrenOf(application, budget)) {
         const auto extents = extentsOf(window.get(), budget);
         if (!extents || !extents->contains(x, y)) continue;
-        const double distance =
-            std::abs(extents->x - bounds.x) + std::abs(extents->y - bounds.y) +
-            std::abs(extents->width - bounds.width) + std::abs(extents->height - bounds.height);
+        const double distance = std::abs(extents->x - bounds.x) + std::abs(extents->y - bounds.y) +
+                                std::abs(extents->width - bounds.width) +
+                                std::abs(extents->height - bounds.height);
         if (!best || distance < bestDistance) {
             best = std::move(window);
             bestDistance = distance;
@@ -57,7 +63,9 @@ AccessibleRef topLevelAt(AtspiAccessible* application, const Rect& bounds, int x
 AtspiAccessibility::AtspiAccessibility(WindowServerPort& windows)
     : windows_(windows), connected_(accessibilityBusConnected()) {
     // Listening starts at once, so focus changes made before the first request are known.
-    if (connected_) focus_ = std::make_unique<FocusTracker>();
+    // Registering asks the registry, within the usual bound.
+    const CallBudget budget(defaultTimeout_);
+    if (connected_ && budget.arm()) focus_ = std::make_unique<FocusTracker>();
 }
 
 AtspiAccessibility::~AtspiAccessibility() = default;
@@ -72,7 +80,9 @@ ElementRef AtspiAccessibility::createApplication(std::int32_t pid) {
     return AtspiElement::application(pid, applicationOf(pid, budget));
 }
 
-ElementRef AtspiAccessibility::createSystemWide() { return AtspiElement::systemWide(); }
+ElementRef AtspiAccessibility::createSystemWide() {
+    return AtspiElement::systemWide();
+}
 
 void AtspiAccessibility::setMessagingTimeout(Element& element, float seconds) {
     auto* target = asAtspi(element);
@@ -117,8 +127,7 @@ AttributeResult AtspiAccessibility::focusedElementOf(AtspiAccessible* applicatio
     }
     // No focus event seen for this application (it took focus before the host started).
     const auto window = activeWindowOf(application, budget);
-    return elementValue(focusedDescendantOf(window ? window.get() : application, budget),
-                        budget);
+    return elementValue(focusedDescendantOf(window ? window.get() : application, budget), budget);
 }
 
 AttributeResult AtspiAccessibility::systemWideAttribute(const std::string& attribute,
@@ -186,8 +195,7 @@ ElementAtResult AtspiAccessibility::elementAtPosition(Element& element, float x,
     auto* target = asAtspi(element);
     if (!target) return ElementAtResult{status::invalidElement, nullptr};
     if (!connected_) return ElementAtResult{status::noService, nullptr};
-    if (!std::isfinite(x) || !std::isfinite(y))
-        return ElementAtResult{status::noValue, nullptr};
+    if (!std::isfinite(x) || !std::isfinite(y)) return ElementAtResult{status::noValue, nullptr};
     const CallBudget budget(timeoutOf(*target));
     switch (target->kind()) {
     case AtspiElement::Kind::SystemWide:
@@ -209,11 +217,13 @@ ElementAtResult AtspiAccessibility::hitTest(float x, float y, std::optional<std:
     if (!front || (onlyPid && front->pid != *onlyPid))
         return ElementAtResult{status::noValue, nullptr};
     const auto application = applicationOf(front->pid, budget);
-    if (!application) return ElementAtResult{budget.failed() ? status::failed : status::noValue, nullptr};
+    if (!application)
+        return ElementAtResult{budget.failed() ? status::failed : status::noValue, nullptr};
     const int px = pixel(x);
     const int py = pixel(y);
     const auto window = topLevelAt(application.get(), front->bounds, px, py, budget);
-    if (!window) return ElementAtResult{budget.failed() ? status::failed : status::noValue, nullptr};
+    if (!window)
+        return ElementAtResult{budget.failed() ? status::failed : status::noValue, nullptr};
     auto deepest = deepestAt(window.get(), px, py, budget);
     if (budget.failed()) return ElementAtResult{status::failed, nullptr};
     return ElementAtResult{status::success, AtspiElement::object(std::move(deepest))};

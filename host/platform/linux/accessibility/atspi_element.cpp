@@ -14,7 +14,9 @@ ElementRef AtspiElement::object(GObjectRef<AtspiAccessible> accessible) {
     return ElementRef(new AtspiElement(Kind::Object, 0, std::move(accessible)));
 }
 
-AtspiElement* asAtspi(Element& element) { return dynamic_cast<AtspiElement*>(&element); }
+AtspiElement* asAtspi(Element& element) {
+    return dynamic_cast<AtspiElement*>(&element);
+}
 const AtspiElement* asAtspi(const Element& element) {
     return dynamic_cast<const AtspiElement*>(&element);
 }

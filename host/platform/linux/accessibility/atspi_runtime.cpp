@@ -29,9 +29,9 @@ bool sessionHasBus() {
 
 bool connect() {
     // libatspi logs in the default domain; fatal errors still abort as GLib insists.
-    const auto levels = static_cast<GLogLevelFlags>(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING |
-                                                    G_LOG_LEVEL_MESSAGE | G_LOG_LEVEL_INFO |
-                                                    G_LOG_LEVEL_DEBUG);
+    const auto levels =
+        static_cast<GLogLevelFlags>(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING |
+                                    G_LOG_LEVEL_MESSAGE | G_LOG_LEVEL_INFO | G_LOG_LEVEL_DEBUG);
     g_log_set_handler(nullptr, levels, discardMessage, nullptr);
     if (!sessionHasBus()) return false;
     // 0: connected now; 1: someone in this process connected before us.

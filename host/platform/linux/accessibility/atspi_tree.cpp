@@ -135,7 +135,8 @@ AccessibleRef activeWindowOf(AtspiAccessible* application, const CallBudget& bud
 
 AccessibleRef focusedDescendantOf(AtspiAccessible* root, const CallBudget& budget) {
     std::deque<AccessibleRef> pending;
-    for (auto& child : childrenOf(root, budget)) pending.push_back(std::move(child));
+    for (auto& child : childrenOf(root, budget))
+        pending.push_back(std::move(child));
     for (int searched = 0; !pending.empty() && searched < kMaxSearched; ++searched) {
         auto next = std::move(pending.front());
         pending.pop_front();
@@ -144,7 +145,8 @@ AccessibleRef focusedDescendantOf(AtspiAccessible* root, const CallBudget& budge
         // Containers that manage their descendants (long lists, tables) report the focused
         // row through other means; their children are not walked.
         if (hasState(next.get(), ATSPI_STATE_MANAGES_DESCENDANTS, budget)) continue;
-        for (auto& child : childrenOf(next.get(), budget)) pending.push_back(std::move(child));
+        for (auto& child : childrenOf(next.get(), budget))
+            pending.push_back(std::move(child));
     }
     return nullptr;
 }
@@ -158,8 +160,7 @@ AccessibleRef deepestAt(AtspiAccessible* window, int x, int y, const CallBudget&
         GErrorSlot error;
         auto inner = adopt(atspi_component_get_accessible_at_point(
             component.get(), x, y, ATSPI_COORD_TYPE_SCREEN, error.out()));
-        if (failedRequest(error, budget) || !inner || sameObject(inner.get(), current.get()))
-            break;
+        if (failedRequest(error, budget) || !inner || sameObject(inner.get(), current.get())) break;
         current = std::move(inner);
     }
     return current;

@@ -50,6 +50,8 @@ GObjectRef<AtspiAccessible> FocusTracker::focusedIn(const std::string& busName) 
     return found == focusByApplication_.end() ? nullptr : share(found->second.get());
 }
 
-GObjectRef<AtspiAccessible> FocusTracker::latest() const { return share(latest_.get()); }
+GObjectRef<AtspiAccessible> FocusTracker::latest() const {
+    return share(latest_.get());
+}
 
 } // namespace host::platform::linux_atspi

@@ -15,7 +15,9 @@ struct GObjectUnref {
 template <typename T> using GObjectRef = std::unique_ptr<T, GObjectUnref>;
 
 // Takes a reference the caller already owns ("transfer full").
-template <typename T> GObjectRef<T> adopt(T* object) { return GObjectRef<T>(object); }
+template <typename T> GObjectRef<T> adopt(T* object) {
+    return GObjectRef<T>(object);
+}
 // Adds a reference of our own to an object someone else owns.
 template <typename T> GObjectRef<T> share(T* object) {
     return GObjectRef<T>(object ? static_cast<T*>(g_object_ref(object)) : nullptr);
