@@ -34,12 +34,16 @@ GlibMainQueue::~GlibMainQueue() {
 }
 
 void GlibMainQueue::post(std::function<void()> job) {
+    bool wasEmpty;
     {
         std::lock_guard lock(mutex_);
         if (closed_) return;
+        wasEmpty = jobs_.empty();
         jobs_.push_back(std::move(job));
     }
-    g_main_context_wakeup(context_);
+    // A non-empty queue keeps the context from sleeping (prepare reports it ready), so only
+    // the first job needs to wake it.
+    if (wasEmpty) g_main_context_wakeup(context_);
 }
 
 void GlibMainQueue::close() {

@@ -117,6 +117,22 @@ int Process::wait() {
     return status;
 }
 
+void Process::terminate(std::chrono::milliseconds grace) {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGTERM);
+    const auto deadline = std::chrono::steady_clock::now() + grace;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
+            pid_ = -1;
+            return;
+        }
+        ::usleep(5000);
+    }
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+}
+
 std::string Process::standardError() {
     std::string text;
     char bytes[4096];

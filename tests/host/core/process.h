@@ -30,6 +30,8 @@ public:
     std::string readRest(std::chrono::milliseconds timeout = std::chrono::seconds(20));
     // Waits for the exit; the raw wait status.
     int wait();
+    // Asks the process to end (SIGTERM), and kills it if it has not within `grace`.
+    void terminate(std::chrono::milliseconds grace = std::chrono::seconds(2));
     std::string standardError();
 
 private:

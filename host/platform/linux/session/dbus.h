@@ -1,0 +1,48 @@
+#pragma once
+// Small, bounded D-Bus conversations: every call gives up after a short time, so a service
+// that hangs never holds the host for long.
+
+#include <gio/gio.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace host::platform::linux_desktop::dbus {
+
+inline constexpr int callTimeoutMs = 300;
+
+struct Unref {
+    void operator()(gpointer object) const { g_object_unref(object); }
+};
+using Connection = std::unique_ptr<GDBusConnection, Unref>;
+
+struct VariantUnref {
+    void operator()(GVariant* value) const { g_variant_unref(value); }
+};
+using Variant = std::unique_ptr<GVariant, VariantUnref>;
+
+struct ErrorFree {
+    void operator()(GError* error) const { g_error_free(error); }
+};
+using Error = std::unique_ptr<GError, ErrorFree>;
+
+// The session bus of the environment (DBUS_SESSION_BUS_ADDRESS, else the user's runtime
+// directory), never started on demand; nothing when there is none.
+Connection connectSessionBus();
+// The system bus, when this machine has one.
+Connection connectSystemBus();
+// A private connection to a bus at `address`.
+Connection connectAddress(const std::string& address);
+
+// A method call with the short timeout; nothing on any error. `autoStart` lets the bus
+// start an activatable service.
+Variant call(GDBusConnection* bus, const char* destination, const char* path, const char* interface,
+             const char* method, GVariant* parameters, const char* replyType,
+             bool autoStart = false);
+
+// A property as a boolean, through org.freedesktop.DBus.Properties.Get.
+std::optional<bool> booleanProperty(GDBusConnection* bus, const char* destination, const char* path,
+                                    const char* interface, const char* name);
+
+} // namespace host::platform::linux_desktop::dbus

@@ -1,0 +1,201 @@
+#include "host/platform/linux/session/linux_session.h"
+
+#include "host/platform/linux/session/dbus.h"
+#include "host/platform/linux/session/x_display.h"
+
+#include <unistd.h>
+
+#include <utility>
+#include <vector>
+
+namespace host::platform::linux_desktop {
+namespace {
+
+using Deliver = std::function<void(ScreenNotification)>;
+
+// The screen savers that announce and report the lock: the freedesktop one and GNOME's.
+struct ScreenSaverService {
+    const char* name;
+    const char* path;
+};
+constexpr ScreenSaverService screenSavers[] = {
+    {"org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver"},
+    {"org.gnome.ScreenSaver", "/org/gnome/ScreenSaver"},
+};
+
+struct LogindFacts {
+    std::optional<bool> active;
+    std::optional<bool> lockedHint;
+};
+
+class LinuxSession : public SessionPort {
+public:
+    explicit LinuxSession(BundleIdOfProcess bundleIdOfProcess)
+        : bundleIdOfProcess_(std::move(bundleIdOfProcess)) {}
+
+    ~LinuxSession() override { unsubscribe(); }
+
+    std::optional<SessionInfo> session() override {
+        if (!display_.reachable()) return std::nullopt;
+        const LogindFacts login = logind();
+        SessionInfo info;
+        // Without logind, a reachable local display is the console.
+        info.onConsole = login.active.value_or(true);
+        const std::optional<bool> saver = screenSaverActive();
+        if (saver == true || login.lockedHint == true)
+            info.screenIsLocked = true;
+        else if (saver || login.lockedHint)
+            info.screenIsLocked = false;
+        return info;
+    }
+
+    std::optional<FrontmostApplication> frontmostApplication() override {
+        const auto pid = display_.activeWindowPid();
+        if (!pid) return std::nullopt;
+        return FrontmostApplication{*pid, bundleIdOfProcess_(*pid)};
+    }
+
+    bool screenCaptureAllowed() override { return display_.reachable() && display_.hasComposite(); }
+
+    bool accessibilityTrusted() override {
+        dbus::Variant reply = dbus::call(sessionBus(), "org.a11y.Bus", "/org/a11y/bus",
+                                         "org.a11y.Bus", "GetAddress", nullptr, "(s)",
+                                         /*autoStart=*/true);
+        if (!reply) return false;
+        const gchar* address = nullptr;
+        g_variant_get(reply.get(), "(&s)", &address);
+        if (accessibilityBus_ && address == accessibilityAddress_ &&
+            !g_dbus_connection_is_closed(accessibilityBus_.get()))
+            return true;
+        accessibilityAddress_ = address;
+        accessibilityBus_ = dbus::connectAddress(accessibilityAddress_);
+        return accessibilityBus_ != nullptr;
+    }
+
+    // Screen capture needs no consent on X11: there is nothing to ask.
+    void requestScreenCapture() override {}
+
+    // Turns the desktop's accessibility on; applications then join the accessibility bus.
+    void requestAccessibility() override {
+        dbus::call(
+            sessionBus(), "org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Set",
+            g_variant_new("(ssv)", "org.a11y.Status", "IsEnabled", g_variant_new_boolean(TRUE)),
+            nullptr, /*autoStart=*/true);
+    }
+
+    std::optional<std::string> ownBundleIdentifier() override {
+        return bundleIdOfProcess_(static_cast<std::int32_t>(::getpid()));
+    }
+
+    void subscribe(Deliver deliver) override {
+        unsubscribe();
+        deliver_ = std::make_shared<Deliver>(std::move(deliver));
+        std::weak_ptr<Deliver> weak = deliver_;
+        GMainContext* context = g_main_context_ref_thread_default();
+        screenSaverEvents_ = std::make_unique<ScreenSaverEvents>(context, [weak](bool asleep) {
+            if (auto deliver = weak.lock())
+                (*deliver)(asleep ? ScreenNotification::ScreensDidSleep
+                                  : ScreenNotification::ScreensDidWake);
+        });
+        g_main_context_unref(context);
+        GDBusConnection* bus = sessionBus();
+        if (bus == nullptr) return;
+        for (const auto& saver : screenSavers) {
+            signalIds_.push_back(g_dbus_connection_signal_subscribe(
+                bus, nullptr, saver.name, "ActiveChanged", nullptr, nullptr,
+                G_DBUS_SIGNAL_FLAGS_NONE, &LinuxSession::activeChanged,
+                new std::weak_ptr<Deliver>(weak),
+                [](gpointer data) { delete static_cast<std::weak_ptr<Deliver>*>(data); }));
+        }
+    }
+
+private:
+    static void activeChanged(GDBusConnection*, const gchar*, const gchar*, const gchar*,
+                              const gchar*, GVariant* parameters, gpointer data) {
+        if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(b)"))) return;
+        gboolean active = FALSE;
+        g_variant_get(parameters, "(b)", &active);
+        if (auto deliver = static_cast<std::weak_ptr<Deliver>*>(data)->lock())
+            (*deliver)(active ? ScreenNotification::ScreenIsLocked
+                              : ScreenNotification::ScreenIsUnlocked);
+    }
+
+    void unsubscribe() {
+        if (sessionBus_)
+            for (guint id : signalIds_)
+                g_dbus_connection_signal_unsubscribe(sessionBus_.get(), id);
+        signalIds_.clear();
+        screenSaverEvents_.reset();
+        deliver_.reset();
+    }
+
+    // The session bus, connected when first needed. A bus that closed is not replaced while
+    // signals are subscribed on it.
+    GDBusConnection* sessionBus() {
+        if (!sessionBus_ && !sessionBusTried_) {
+            sessionBusTried_ = true;
+            sessionBus_ = dbus::connectSessionBus();
+        }
+        return sessionBus_.get();
+    }
+
+    GDBusConnection* systemBus() {
+        if (!systemBusTried_) {
+            systemBusTried_ = true;
+            systemBus_ = dbus::connectSystemBus();
+        }
+        return systemBus_.get();
+    }
+
+    // True when any screen saver reports itself active, false when one answers, nothing when
+    // none answers.
+    std::optional<bool> screenSaverActive() {
+        std::optional<bool> result;
+        for (const auto& saver : screenSavers) {
+            dbus::Variant reply = dbus::call(sessionBus(), saver.name, saver.path, saver.name,
+                                             "GetActive", nullptr, "(b)");
+            if (!reply) continue;
+            gboolean active = FALSE;
+            g_variant_get(reply.get(), "(b)", &active);
+            if (active) return true;
+            result = false;
+        }
+        return result;
+    }
+
+    LogindFacts logind() {
+        GDBusConnection* bus = systemBus();
+        if (bus == nullptr) return {};
+        dbus::Variant reply =
+            dbus::call(bus, "org.freedesktop.login1", "/org/freedesktop/login1",
+                       "org.freedesktop.login1.Manager", "GetSessionByPID",
+                       g_variant_new("(u)", static_cast<guint32>(::getpid())), "(o)");
+        if (!reply) return {};
+        const gchar* path = nullptr;
+        g_variant_get(reply.get(), "(&o)", &path);
+        const char* service = "org.freedesktop.login1";
+        const char* interface = "org.freedesktop.login1.Session";
+        return {dbus::booleanProperty(bus, service, path, interface, "Active"),
+                dbus::booleanProperty(bus, service, path, interface, "LockedHint")};
+    }
+
+    BundleIdOfProcess bundleIdOfProcess_;
+    XDisplay display_;
+    dbus::Connection sessionBus_;
+    bool sessionBusTried_ = false;
+    dbus::Connection systemBus_;
+    bool systemBusTried_ = false;
+    dbus::Connection accessibilityBus_;
+    std::string accessibilityAddress_;
+    std::shared_ptr<Deliver> deliver_;
+    std::unique_ptr<ScreenSaverEvents> screenSaverEvents_;
+    std::vector<guint> signalIds_;
+};
+
+} // namespace
+
+std::unique_ptr<SessionPort> makeLinuxSession(BundleIdOfProcess bundleIdOfProcess) {
+    return std::make_unique<LinuxSession>(std::move(bundleIdOfProcess));
+}
+
+} // namespace host::platform::linux_desktop

@@ -1,0 +1,23 @@
+#pragma once
+// The login session of a Linux desktop. The display is the one DISPLAY names; the buses
+// are the session and system buses of the environment. Without a display the session is
+// absent, and the adapter still answers every call.
+
+#include "host/platform/session_port.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace host::platform::linux_desktop {
+
+// The bundle identifier of the application a process runs from, if any.
+using BundleIdOfProcess = std::function<std::optional<std::string>(std::int32_t pid)>;
+
+// Notifications are delivered on the thread whose thread-default GLib main context is
+// current when `subscribe` is called, from that context's dispatch.
+std::unique_ptr<SessionPort> makeLinuxSession(BundleIdOfProcess bundleIdOfProcess);
+
+} // namespace host::platform::linux_desktop

@@ -1,0 +1,187 @@
+// The Linux session adapter on a private virtual session: facts, the prompt, and the
+// notifications as they reach a host.
+
+#include "host/channel/glib_main_queue.h"
+#include "host/platform/linux/session/linux_session.h"
+#include "host/session/host.h"
+#include "host/session/host_error.h"
+#include "tests/host/core/inert_ports.h"
+#include "tests/host/session/virtual_session.h"
+
+#include <gtest/gtest.h>
+
+#include <xcb/xcb.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
+namespace host {
+namespace {
+
+using platform::linux_desktop::makeLinuxSession;
+
+std::unique_ptr<testing::VirtualSession>& virtualSession() {
+    static std::unique_ptr<testing::VirtualSession> session;
+    return session;
+}
+
+std::optional<std::string> bundleOf(std::int32_t pid) {
+    return "com.example.pid" + std::to_string(pid);
+}
+
+class LinuxSessionTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { virtualSession() = testing::VirtualSession::start(); }
+    static void TearDownTestSuite() { virtualSession().reset(); }
+
+    void SetUp() override {
+        if (!virtualSession()) GTEST_SKIP() << "Xvfb or dbus-daemon is not installed";
+        ::setenv("DISPLAY", virtualSession()->display().c_str(), 1);
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", virtualSession()->busAddress().c_str(), 1);
+        session = makeLinuxSession(&bundleOf);
+    }
+    void TearDown() override {
+        if (virtualSession()) {
+            virtualSession()->setScreenSaverActive(false);
+            virtualSession()->xset("reset");
+        }
+    }
+
+    testing::VirtualSession& desktop() { return *virtualSession(); }
+    std::unique_ptr<platform::SessionPort> session;
+};
+
+TEST_F(LinuxSessionTest, AReachableDisplayIsAnUnlockedConsoleSessionWithCapture) {
+    const auto info = session->session();
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->onConsole, true);
+    EXPECT_EQ(info->screenIsLocked, false);
+    EXPECT_TRUE(session->screenCaptureAllowed());
+    EXPECT_TRUE(session->accessibilityTrusted());
+    EXPECT_EQ(session->ownBundleIdentifier(), "com.example.pid" + std::to_string(::getpid()));
+}
+
+TEST_F(LinuxSessionTest, TheScreenSaverReportsTheLock) {
+    ASSERT_TRUE(desktop().setScreenSaverActive(true));
+    EXPECT_EQ(session->session()->screenIsLocked, true);
+    ASSERT_TRUE(desktop().setScreenSaverActive(false));
+    EXPECT_EQ(session->session()->screenIsLocked, false);
+}
+
+TEST_F(LinuxSessionTest, TheAccessibilityPromptEnablesAccessibility) {
+    session->requestAccessibility();
+    EXPECT_EQ(desktop().accessibilityEnabled(), true);
+    session->requestScreenCapture(); // nothing to ask on X11; must not disturb anything
+    EXPECT_TRUE(session->screenCaptureAllowed());
+}
+
+TEST_F(LinuxSessionTest, TheFrontmostApplicationOwnsTheActiveWindow) {
+    xcb_connection_t* c = xcb_connect(desktop().display().c_str(), nullptr);
+    ASSERT_EQ(xcb_connection_has_error(c), 0);
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    auto atom = [c](const char* name) {
+        auto* reply = xcb_intern_atom_reply(
+            c, xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
+        const xcb_atom_t value = reply->atom;
+        std::free(reply);
+        return value;
+    };
+    const xcb_atom_t active = atom("_NET_ACTIVE_WINDOW");
+    const xcb_atom_t pid = atom("_NET_WM_PID");
+    const xcb_window_t window = xcb_generate_id(c);
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 10, 10, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+    const std::uint32_t owner = 4242;
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, pid, XCB_ATOM_CARDINAL, 32, 1, &owner);
+    const xcb_window_t none = XCB_WINDOW_NONE;
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, screen->root, active, XCB_ATOM_WINDOW, 32, 1,
+                        &none);
+    free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    EXPECT_FALSE(session->frontmostApplication());
+
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, screen->root, active, XCB_ATOM_WINDOW, 32, 1,
+                        &window);
+    free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    const auto front = session->frontmostApplication();
+    ASSERT_TRUE(front);
+    EXPECT_EQ(front->pid, 4242);
+    EXPECT_EQ(front->bundleId, "com.example.pid4242");
+    xcb_delete_property(c, screen->root, active);
+    xcb_disconnect(c);
+}
+
+// Runs the main context until `done` holds, for at most a few seconds.
+template <typename Condition> bool spinUntil(Condition done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        g_main_context_iteration(nullptr, FALSE);
+        ::usleep(1000);
+    }
+    return true;
+}
+
+TEST_F(LinuxSessionTest, NotificationsReachTheHostAndForgetItsFrames) {
+    testing::FakeDesktopParts parts;
+    platform::Platform platform{
+        *session,      parts.bundles,       parts.codeSigning, parts.workspace, parts.windowServer,
+        parts.capture, parts.accessibility, parts.events,      parts.clock,     parts.uuids};
+    GlibMainQueue queue;
+    Host host(platform, queue);
+    host.requireScreen(); // an available screen passes
+
+    struct Step {
+        const char* name;
+        std::function<bool()> cause;
+        bool locked;
+        bool sleeping;
+    };
+    const Step steps[] = {
+        {"lock", [&] { return desktop().setScreenSaverActive(true); }, true, false},
+        {"unlock", [&] { return desktop().setScreenSaverActive(false); }, false, false},
+        {"sleep", [&] { return desktop().xset("activate"); }, false, true},
+        {"wake", [&] { return desktop().xset("reset"); }, false, false},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        host.frames().registerFrame(1, 2, {});
+        ASSERT_TRUE(step.cause());
+        EXPECT_TRUE(spinUntil([&] {
+            return host.frames().size() == 0 && host.locked() == step.locked &&
+                   host.sleeping() == step.sleeping;
+        }));
+        EXPECT_EQ(host.state()["locked"], step.locked);
+        EXPECT_EQ(host.state()["sleeping"], step.sleeping);
+    }
+
+    ASSERT_TRUE(desktop().xset("activate"));
+    ASSERT_TRUE(spinUntil([&] { return host.sleeping(); }));
+    host.frames().registerFrame(1, 2, {});
+    try {
+        host.requireScreen();
+        ADD_FAILURE() << "the gate passed while the displays sleep";
+    } catch (const HostError& error) {
+        EXPECT_EQ(error.code, "mac_locked");
+    }
+    EXPECT_EQ(host.frames().size(), 0u);
+}
+
+TEST(LinuxSessionWithoutDisplayTest, IsSessionLessAndStillAnswers) {
+    const char* saved = std::getenv("DISPLAY");
+    const std::string display = saved != nullptr ? saved : "";
+    ::unsetenv("DISPLAY");
+    {
+        auto session = makeLinuxSession([](std::int32_t) { return std::nullopt; });
+        EXPECT_FALSE(session->session());
+        EXPECT_FALSE(session->screenCaptureAllowed());
+        EXPECT_FALSE(session->frontmostApplication());
+        EXPECT_FALSE(session->ownBundleIdentifier());
+        session->subscribe([](platform::ScreenNotification) {});
+    }
+    if (saved != nullptr) ::setenv("DISPLAY", display.c_str(), 1);
+}
+
+} // namespace
+} // namespace host

@@ -1,0 +1,130 @@
+#include "tests/host/session/virtual_session.h"
+
+#include <gio/gio.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace host::testing {
+namespace {
+
+constexpr const char* busConfig = R"(<busconfig>
+  <type>session</type>
+  <listen>unix:tmpdir=/tmp</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+)";
+
+std::string trimmed(std::string text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.pop_back();
+    return text;
+}
+
+struct GObjectUnref {
+    void operator()(gpointer object) const { g_object_unref(object); }
+};
+struct VariantUnref {
+    void operator()(GVariant* value) const { g_variant_unref(value); }
+};
+using Variant = std::unique_ptr<GVariant, VariantUnref>;
+
+Variant callOn(const std::string& address, const char* destination, const char* path,
+               const char* interface, const char* method, GVariant* parameters) {
+    std::unique_ptr<GDBusConnection, GObjectUnref> bus(g_dbus_connection_new_for_address_sync(
+        address.c_str(),
+        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+        nullptr, nullptr, nullptr));
+    if (!bus) return nullptr;
+    return Variant(g_dbus_connection_call_sync(bus.get(), destination, path, interface, method,
+                                               parameters, nullptr, G_DBUS_CALL_FLAGS_NONE, 5000,
+                                               nullptr, nullptr));
+}
+
+} // namespace
+
+std::unique_ptr<VirtualSession> VirtualSession::start() {
+    if (::access("/usr/bin/Xvfb", X_OK) != 0 || ::access("/usr/bin/dbus-daemon", X_OK) != 0)
+        return nullptr;
+    std::unique_ptr<VirtualSession> session(new VirtualSession);
+    char pattern[] = "/tmp/core-session-XXXXXX";
+    if (::mkdtemp(pattern) == nullptr) return nullptr;
+    session->directory_ = pattern;
+    const std::vector<std::string> base{"PATH=/usr/bin:/bin", "HOME=" + session->directory_};
+
+    // Xvfb picks a free display itself and names it once it accepts connections.
+    session->xvfb_ = std::make_unique<Process>(
+        std::vector<std::string>{"/usr/bin/Xvfb", "-displayfd", "1", "-screen", "0", "640x480x24",
+                                 "-nolisten", "tcp", "+extension", "COMPOSITE", "-noreset"},
+        base);
+    const auto number = session->xvfb_->readLine(std::chrono::seconds(20));
+    if (!number) return nullptr;
+    session->display_ = ":" + trimmed(*number);
+
+    const std::string config = session->directory_ + "/bus.conf";
+    std::ofstream(config) << busConfig;
+    session->bus_ = std::make_unique<Process>(
+        std::vector<std::string>{"/usr/bin/dbus-daemon", "--config-file=" + config, "--nofork",
+                                 "--print-address=1"},
+        base);
+    const auto address = session->bus_->readLine(std::chrono::seconds(20));
+    if (!address) return nullptr;
+    session->busAddress_ = trimmed(*address);
+
+    auto env = base;
+    env.push_back("DBUS_SESSION_BUS_ADDRESS=" + session->busAddress_);
+    session->services_ = std::make_unique<Process>(
+        std::vector<std::string>{"/usr/bin/python3", FAKE_SCREENSAVER_PATH}, env);
+    if (session->services_->readLine(std::chrono::seconds(20)) != "ready\n") return nullptr;
+    return session;
+}
+
+VirtualSession::~VirtualSession() {
+    if (services_) services_->closeInput();
+    services_.reset();
+    if (bus_) bus_->terminate();
+    if (xvfb_) xvfb_->terminate();
+    std::error_code ignored;
+    if (!directory_.empty()) std::filesystem::remove_all(directory_, ignored);
+}
+
+std::vector<std::string> VirtualSession::environment() const {
+    return {"PATH=/usr/bin:/bin", "HOME=" + directory_, "DISPLAY=" + display_,
+            "DBUS_SESSION_BUS_ADDRESS=" + busAddress_};
+}
+
+bool VirtualSession::setScreenSaverActive(bool active) {
+    return callOn(busAddress_, "org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver",
+                  "org.freedesktop.ScreenSaver", "SetActive",
+                  g_variant_new("(b)", active)) != nullptr;
+}
+
+std::optional<bool> VirtualSession::accessibilityEnabled() {
+    Variant reply =
+        callOn(busAddress_, "org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties",
+               "Get", g_variant_new("(ss)", "org.a11y.Status", "IsEnabled"));
+    if (!reply) return std::nullopt;
+    GVariant* inner = nullptr;
+    g_variant_get(reply.get(), "(v)", &inner);
+    Variant value(inner);
+    if (!g_variant_is_of_type(value.get(), G_VARIANT_TYPE_BOOLEAN)) return std::nullopt;
+    return g_variant_get_boolean(value.get()) != FALSE;
+}
+
+bool VirtualSession::xset(const std::string& what) {
+    Process run({"/usr/bin/xset", "-display", display_, "s", what},
+                {"PATH=/usr/bin:/bin", "HOME=" + directory_});
+    run.closeInput();
+    const int status = run.wait();
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+} // namespace host::testing
