@@ -87,8 +87,8 @@ std::optional<std::vector<unsigned char>> signEd25519(const PrivateKey& key,
 bool verifyEd25519(std::span<const unsigned char> rawPublicKey,
                    std::span<const unsigned char> message,
                    std::span<const unsigned char> signature) {
-    PrivateKey key(EVP_PKEY_new_raw_public_key(EVP_PKEY_ED25519, nullptr, rawPublicKey.data(),
-                                               rawPublicKey.size()));
+    KeyHandle key(EVP_PKEY_new_raw_public_key(EVP_PKEY_ED25519, nullptr, rawPublicKey.data(),
+                                              rawPublicKey.size()));
     MdCtx ctx(EVP_MD_CTX_new());
     if (!key || !ctx || EVP_DigestVerifyInit(ctx.get(), nullptr, nullptr, nullptr, key.get()) != 1)
         return false;

@@ -15,7 +15,8 @@ namespace host::bundles {
 struct PkeyFree {
     void operator()(evp_pkey_st* key) const;
 };
-using PrivateKey = std::unique_ptr<evp_pkey_st, PkeyFree>;
+using KeyHandle = std::unique_ptr<evp_pkey_st, PkeyFree>;
+using PrivateKey = KeyHandle;
 
 // A fresh key pair.
 PrivateKey generateSigningKey();
