@@ -45,15 +45,21 @@ checksum() { xargs -0 sha256sum < "$work/files" > /dev/null; }
 now() { date +%s%N; }
 verify; checksum # warm the cache
 
-seal_times=(); sum_times=()
+# CPU seconds (user + system) of one run, for a machine too busy for wall time to tell.
+TIMEFORMAT='%U %S'
+cpu() { { time "$@"; } 2>&1 | awk '{ printf "%d", ($1 + $2) * 1000 }'; }
+
+seal_times=(); sum_times=(); seal_cpu=(); sum_cpu=()
 for ((i = 0; i < runs; i++)); do
     t0=$(now); verify; t1=$(now); checksum; t2=$(now)
     seal_times+=($(( (t1 - t0) / 1000000 ))); sum_times+=($(( (t2 - t1) / 1000000 )))
+    seal_cpu+=($(cpu verify)); sum_cpu+=($(cpu checksum))
 done
 median() { printf '%s\n' "$@" | sort -n | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
 seal_ms=$(median "${seal_times[@]}")
 sum_ms=$(median "${sum_times[@]}")
 echo "bundle-seal verify: ${seal_ms} ms (runs: ${seal_times[*]})"
 echo "sha256sum:          ${sum_ms} ms (runs: ${sum_times[*]})"
+echo "cpu time: verify $(median "${seal_cpu[@]}") ms, sha256sum $(median "${sum_cpu[@]}") ms"
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
 awk -v a="$seal_ms" -v b="$sum_ms" 'BEGIN { printf "ratio: %.2f (target <= 0.60)\n", a / b }'
