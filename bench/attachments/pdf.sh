@@ -10,8 +10,9 @@
 #          brevail also extracts each page's text, writes JPEGs at quality 88.
 #   image: one page holding a 24-megapixel photograph, same target size.
 #   pdftoppm -jpeg -jpegopt quality=88 -scale-to 2000 renders only (no text).
-#   mutool draw (MuPDF's own tool) cannot write JPEG: it renders to PNM at -w/-h 2000
-#   and then extracts the text with -F txt, in the same process tree.
+#   mutool draw (MuPDF's own tool) cannot write JPEG: it renders to RGB PNM (no
+#   compression at all) at -w/-h 2000 and then extracts the text with -F txt.
+# The machine may be shared: CPU time (user + system) is printed beside wall time.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:-$top/build/release}
@@ -88,7 +89,8 @@ import json, os, shutil, statistics, subprocess, sys, time
 work, brevail, runs = sys.argv[1], sys.argv[2], int(sys.argv[3])
 
 def measure(command, stdin=b""):
-    """Wall seconds and peak resident MiB of one run of the command's process tree."""
+    """Wall seconds, CPU seconds and peak resident MiB of one run of the command's
+    process tree."""
     start = time.perf_counter()
     process = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
                                stderr=subprocess.PIPE)
@@ -100,7 +102,7 @@ def measure(command, stdin=b""):
     if process.returncode != 0:
         sys.exit("failed: %s: %s" % (" ".join(command), process.stderr.read().decode()))
     process.stderr.close()
-    return elapsed, usage.ru_maxrss / 1024
+    return elapsed, usage.ru_utime + usage.ru_stime, usage.ru_maxrss / 1024
 
 def workloads(name, pdf, pages):
     out = os.path.join(work, "out")
@@ -112,7 +114,7 @@ def workloads(name, pdf, pages):
                                          "-scale-to", "2000", "-f", "1", "-l", str(pages),
                                          pdf, out + "/page"]),
         "mutool": (None, b"", lambda: ["sh", "-c",
-                   'mutool draw -q -w 2000 -h 2000 -o "$2/page-%%d.pnm" "$1" 1-%d && '
+                   'mutool draw -q -c rgb -w 2000 -h 2000 -o "$2/page-%%d.pnm" "$1" 1-%d && '
                    'mutool draw -q -F txt -o "$2/text.txt" "$1" 1-%d' % (pages, pages),
                    "sh", pdf, out]),
     }
@@ -121,20 +123,25 @@ print("runs per tool: %d (interleaved), medians; peak RSS is the largest of the 
 for name, tools in [workloads("ten text pages", work + "/text.pdf", 10),
                     workloads("one 24 MP photo page", work + "/image.pdf", 1)]:
     times = {tool: [] for tool in tools}
+    cpu = {tool: [] for tool in tools}
     rss = {tool: 0.0 for tool in tools}
     for _ in range(runs):
         for tool, (_, stdin, command) in tools.items():
             out = os.path.join(work, "out")
             shutil.rmtree(out, ignore_errors=True)
             os.mkdir(out)
-            elapsed, peak = measure(command(), stdin)
+            elapsed, used, peak = measure(command(), stdin)
             times[tool].append(elapsed)
+            cpu[tool].append(used)
             rss[tool] = max(rss[tool], peak)
     median = {tool: statistics.median(values) for tool, values in times.items()}
+    median_cpu = {tool: statistics.median(values) for tool, values in cpu.items()}
     print("\n%s" % name)
     for tool in tools:
-        print("  %-9s %7.1f ms  %6.1f MiB" % (tool, median[tool] * 1000, rss[tool]))
+        print("  %-9s wall %7.1f ms  cpu %7.1f ms  peak %6.1f MiB" % (
+            tool, median[tool] * 1000, median_cpu[tool] * 1000, rss[tool]))
     for other in ("pdftoppm", "mutool"):
-        print("  brevail / %-9s time %.2fx  memory %.2fx" % (
-            other, median["brevail"] / median[other], rss["brevail"] / rss[other]))
+        print("  brevail / %-9s wall %.2fx  cpu %.2fx  memory %.2fx" % (
+            other, median["brevail"] / median[other], median_cpu["brevail"] / median_cpu[other],
+            rss["brevail"] / rss[other]))
 PY
