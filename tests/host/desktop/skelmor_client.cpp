@@ -3,7 +3,9 @@
 namespace desktop_test {
 
 std::string SkelmorClient::send(const std::string& method, const common::Json& params) {
-    std::string id = "r" + std::to_string(next_++);
+    // Appended, not concatenated: gcc 12 at -O3 warns falsely on "r" + std::string.
+    std::string id = std::to_string(next_++);
+    id.insert(0, 1, 'r');
     process_.send(common::compact({{"id", id}, {"method", method}, {"params", params}}));
     return id;
 }
