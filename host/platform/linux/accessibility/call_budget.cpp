@@ -7,9 +7,20 @@
 
 namespace host::platform::linux_atspi {
 
+namespace {
+
+// Whole microseconds of a budget; anything not a sensible duration is no time at all, and
+// no budget exceeds an hour.
+std::chrono::microseconds duration(float seconds) {
+    if (!(seconds > 0)) return std::chrono::microseconds(0);
+    const double clamped = std::min(static_cast<double>(seconds), 3600.0);
+    return std::chrono::microseconds(static_cast<long long>(std::ceil(clamped * 1e6)));
+}
+
+} // namespace
+
 CallBudget::CallBudget(float seconds)
-    : deadline_(std::chrono::steady_clock::now() +
-                std::chrono::microseconds(static_cast<long long>(std::ceil(seconds * 1e6)))) {}
+    : deadline_(std::chrono::steady_clock::now() + duration(seconds)) {}
 
 bool CallBudget::arm() const {
     using namespace std::chrono;
