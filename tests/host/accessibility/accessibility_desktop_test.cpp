@@ -12,6 +12,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <string>
+#include <unistd.h>
 
 namespace host::test {
 namespace {
@@ -172,6 +173,18 @@ TEST_F(AccessibilityOnDesktop, FocusedEntryIsATextFieldOfTheFocusedWindowAndTake
     EXPECT_EQ(port_.setStringAttribute(*entry, "AXValue", ""), 0);
     EXPECT_TRUE(app_->waitFor("entry "));
     EXPECT_NE(port_.setStringAttribute(*entry, "AXTitle", "x"), 0);
+}
+
+TEST_F(AccessibilityOnDesktop, FocusIsCurrentEvenWhenTheMainLoopHasNotRun) {
+    const auto entry = focus("entry", "AXTextField");
+    ASSERT_TRUE(entry);
+    // A host busy with requests runs no idle work: the focus events may still be queued.
+    app_->send("focus password");
+    ASSERT_TRUE(app_->waitFor("focus password", std::chrono::seconds(5), false));
+    ::usleep(100000); // the application's own accessibility update follows its focus change
+    const auto focused = elementOf(port_.copyAttribute(*application_, "AXFocusedUIElement"));
+    ASSERT_TRUE(focused);
+    EXPECT_EQ(stringOf(port_.copyAttribute(*focused, "AXSubrole")), "AXSecureTextField");
 }
 
 TEST_F(AccessibilityOnDesktop, PasswordEntryIsASecureTextField) {

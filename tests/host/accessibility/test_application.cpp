@@ -65,8 +65,8 @@ void TestApplication::send(std::string_view command) {
     (void)written; // a dead application shows in the reports that never come
 }
 
-std::optional<std::string>
-TestApplication::nextLine(std::chrono::steady_clock::time_point deadline) {
+std::optional<std::string> TestApplication::nextLine(std::chrono::steady_clock::time_point deadline,
+                                                     bool runEvents) {
     for (;;) {
         if (const auto end = pending_.find('\n'); end != std::string::npos) {
             std::string line = pending_.substr(0, end);
@@ -77,7 +77,7 @@ TestApplication::nextLine(std::chrono::steady_clock::time_point deadline) {
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) return std::nullopt;
         // Keep the main context turning while the application works.
-        while (g_main_context_iteration(nullptr, FALSE)) {
+        while (runEvents && g_main_context_iteration(nullptr, FALSE)) {
         }
         pollfd fd{fromChild_, POLLIN, 0};
         const int ready = ::poll(&fd, 1, static_cast<int>(std::min<long>(left.count(), 10)));
@@ -90,9 +90,10 @@ TestApplication::nextLine(std::chrono::steady_clock::time_point deadline) {
 }
 
 std::optional<std::string> TestApplication::waitFor(std::string_view prefix,
-                                                    std::chrono::milliseconds timeout) {
+                                                    std::chrono::milliseconds timeout,
+                                                    bool runEvents) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (auto line = nextLine(deadline)) {
+    while (auto line = nextLine(deadline, runEvents)) {
         if (line->compare(0, prefix.size(), prefix) == 0) return line;
     }
     return std::nullopt;

@@ -36,12 +36,15 @@ public:
     bool started() const { return pid_ > 0; }
     pid_t pid() const { return pid_; }
     void send(std::string_view command);
-    // The next report starting with `prefix` (earlier reports are passed over).
+    // The next report starting with `prefix` (earlier reports are passed over). `runEvents`
+    // false leaves the main context alone meanwhile, as a busy host would.
     std::optional<std::string> waitFor(std::string_view prefix,
-                                       std::chrono::milliseconds timeout = std::chrono::seconds(5));
+                                       std::chrono::milliseconds timeout = std::chrono::seconds(5),
+                                       bool runEvents = true);
 
 private:
-    std::optional<std::string> nextLine(std::chrono::steady_clock::time_point deadline);
+    std::optional<std::string> nextLine(std::chrono::steady_clock::time_point deadline,
+                                        bool runEvents);
 
     pid_t pid_ = -1;
     int toChild_ = -1;

@@ -1,7 +1,8 @@
 #pragma once
 // Reading the accessibility tree within a call budget. Every function makes its requests
 // only while the budget lasts and answers "nothing" when a request fails (the budget then
-// records the failure), so a hung application costs at most the budget.
+// records the failure), so a hung application costs at most the budget. libatspi, used
+// outside its own event loop, caches nothing but interfaces: every read here is a request.
 
 #include "host/platform/linux/accessibility/call_budget.h"
 #include "host/platform/linux/accessibility/glib_handles.h"
