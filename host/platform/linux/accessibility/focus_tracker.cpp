@@ -33,6 +33,11 @@ void FocusTracker::onEvent(AtspiEvent* raw, void* self) {
 void FocusTracker::record(AtspiEvent& event) {
     const auto bus = busNameOf(event.source);
     if (!bus) return;
+    // Applications that have left the bus keep no element alive here.
+    std::erase_if(focusByApplication_, [](const auto& entry) {
+        const AtspiApplication* app = entry.second->parent.app;
+        return app == nullptr || app->bus == nullptr;
+    });
     const bool gained = std::strcmp(event.type, kLegacyFocus) == 0 || event.detail1 != 0;
     if (gained) {
         focusByApplication_[*bus] = share(event.source);
