@@ -83,7 +83,12 @@ gboolean GlibMainQueue::check(GSource* source) {
 }
 
 gboolean GlibMainQueue::dispatch(GSource* source, GSourceFunc, gpointer) {
-    reinterpret_cast<Source*>(source)->queue->runOne();
+    // Jobs run one after another for at most a short slice, then the context gets its turn:
+    // one context iteration per job would cost more than most jobs themselves.
+    auto* queue = reinterpret_cast<Source*>(source)->queue;
+    const gint64 end = g_get_monotonic_time() + sliceMicroseconds;
+    while (queue->runOne() && g_get_monotonic_time() < end) {
+    }
     return G_SOURCE_CONTINUE;
 }
 

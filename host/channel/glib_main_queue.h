@@ -1,7 +1,8 @@
 #pragma once
 // The main queue as one source of a GLib main context: a FIFO of jobs behind a mutex,
-// drained one job per dispatch, so the context's other sources (D-Bus replies and signals,
-// accessibility events, X events) are dispatched between jobs, never during one.
+// run one at a time for a short slice per dispatch, so the context's other sources (D-Bus
+// replies and signals, accessibility events, X events) are dispatched between jobs, never
+// during one, and wait at most about one slice.
 
 #include "host/channel/main_queue.h"
 
@@ -15,6 +16,8 @@ namespace host {
 
 class GlibMainQueue : public MainQueue {
 public:
+    static constexpr gint64 sliceMicroseconds = 2000;
+
     // Attaches to `context` (the thread-default main context when null); jobs run on the
     // thread that iterates it.
     explicit GlibMainQueue(GMainContext* context = nullptr);

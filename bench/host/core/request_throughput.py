@@ -7,6 +7,7 @@ before it has answered everything), then closes; the time runs from the first by
 to the last answer read.
 """
 import os
+import resource
 import subprocess
 import sys
 import threading
@@ -20,6 +21,7 @@ env = {"PATH": "/usr/bin:/bin", "HOME": "/tmp"}  # no display: the session-less 
 
 
 def run(argv, expected_lines):
+    before = resource.getrusage(resource.RUSAGE_CHILDREN)
     process = subprocess.Popen(argv, stdin=subprocess.PIPE, stdout=subprocess.PIPE, env=env,
                                bufsize=0)
     start = time.perf_counter()
@@ -37,7 +39,9 @@ def run(argv, expected_lines):
     writer.join()
     process.stdin.close()
     process.wait()
-    return lines, elapsed, tail
+    after = resource.getrusage(resource.RUSAGE_CHILDREN)
+    cpu = (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
+    return lines, elapsed, tail, cpu
 
 
 def best(argv, rounds=3):
@@ -45,11 +49,12 @@ def best(argv, rounds=3):
     return min(results, key=lambda r: r[1])
 
 
-lines, host_time, tail = best([skelmor])
+lines, host_time, tail, host_cpu = best([skelmor])
 if lines != count or not tail.endswith(b'{"id":"%d","result":{"cleared":true}}\n' % (count - 1)):
     sys.exit(f"skelmor answered {lines} of {count} requests")
-cat_lines, cat_time, _ = best(["cat"])
+cat_lines, cat_time, _, cat_cpu = best(["cat"])
 print(f"requests:      {count} ({len(burst)} bytes)")
-print(f"skelmor:       {host_time:.3f} s, {count / host_time:,.0f} answers/s")
-print(f"cat:           {cat_time:.3f} s, {cat_lines / cat_time:,.0f} lines/s")
+print(f"skelmor:       {host_time:.3f} s, {count / host_time:,.0f} answers/s "
+      f"(CPU {host_cpu:.3f} s: {count / host_cpu:,.0f} answers per CPU second)")
+print(f"cat:           {cat_time:.3f} s, {cat_lines / cat_time:,.0f} lines/s (CPU {cat_cpu:.3f} s)")
 print(f"skelmor / cat: {host_time / cat_time:.1f}x the time")
