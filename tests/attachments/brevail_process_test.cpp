@@ -69,6 +69,18 @@ TEST_F(Brevail, PrintsTheFixedMessageAloneWithoutANewline) {
         "Select PDF pages");
 }
 
+TEST_F(Brevail, SaysNothingOfTheLibrariesWarnings) {
+    // A cross-reference offset that points nowhere: MuPDF repairs the file, and warns.
+    std::string pdf = testing::makeNumberedPdf(2);
+    pdf.replace(pdf.rfind("startxref\n") + 10, std::string::npos, "9\n%%EOF\n");
+    testing::writeFile(dir / "repaired.pdf", pdf);
+    expectReport(R"({"input":"repaired.pdf","operation":"","kind":"pdf"})",
+                 R"({"kind":"pdf","pages":2})");
+    testing::writeFile(dir / "garbage.pdf", "%PDF-1.7\n1 0 obj <</Type/Catalog/Pages 9 0 R>>");
+    expectFailure(R"({"input":"garbage.pdf","operation":"","kind":"pdf"})",
+                  "Unsupported, encrypted or damaged PDF");
+}
+
 TEST_F(Brevail, OnlyKindPdfReadsAPdf) {
     for (const char* kind : {R"("PDF")", R"("image")", "1", "null"})
         expectFailure(std::string(R"({"input":"doc.pdf","operation":"","kind":)") + kind + "}",
