@@ -32,3 +32,18 @@ demo_brevail() {
     find "$out" -name '*.jpg' | sort | sed 's/^/   /'
 }
 demo_brevail
+
+# --- skelmor: one assistant turn on a virtual desktop ----------------------------------
+# A private X display with a window manager, the accessibility bus and a session bus come
+# up, the GTK3 test application runs from a sealed bundle, and skelmor is driven through
+# status, identity, windows, observe, click, type_text, scroll and press_key. Everything
+# started is torn down again; the observed frame stays in out/demo/skelmor/frame.jpg.
+demo_skelmor() {
+    local out=$demo/skelmor
+    rm -rf "$out"
+    mkdir -p "$out"
+    echo "== skelmor: one assistant turn on a virtual desktop"
+    "$top/tools/desktop/run.sh" /usr/bin/python3 "$top/tools/desktop/demo_turn.py" "$build" "$out"
+    echo "== skelmor's observed frame: $out/frame.jpg"
+}
+demo_skelmor

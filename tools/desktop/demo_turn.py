@@ -85,7 +85,11 @@ class Host:
         rid = str(self.next)
         self.next += 1
         request = {"id": rid, "method": method, "params": params}
-        print(">>", json.dumps(shortened(request), ensure_ascii=False))
+        shown = shortened(request)
+        if isinstance(params.get("app"), dict):
+            # The identity object goes back with every window request; shown once is enough.
+            shown["params"] = dict(shown["params"], app="<the identity answered above>")
+        print(">>", json.dumps(shown, ensure_ascii=False))
         self.lines.send(json.dumps(request))
         while True:
             line = self.lines.read_line(15)
