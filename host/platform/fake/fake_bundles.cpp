@@ -1,0 +1,37 @@
+#include "host/platform/fake/fake_bundles.h"
+
+namespace host::fake {
+namespace {
+
+class OpenedBundle : public platform::Bundle {
+public:
+    explicit OpenedBundle(FakeBundleInfo info) : info_(std::move(info)) {}
+    std::optional<std::string> identifier() override { return info_.identifier; }
+    std::optional<std::string> executablePath() override { return info_.executablePath; }
+    std::optional<std::string> infoString(const std::string& key) override {
+        auto found = info_.strings.find(key);
+        if (found == info_.strings.end()) return std::nullopt;
+        return found->second;
+    }
+
+private:
+    FakeBundleInfo info_;
+};
+
+} // namespace
+
+std::unique_ptr<platform::Bundle> FakeBundles::open(const std::string& location) {
+    auto found = bundles.find(location);
+    if (found == bundles.end()) return nullptr;
+    return std::make_unique<OpenedBundle>(found->second);
+}
+
+std::optional<std::vector<unsigned char>> FakeBundles::iconPng(const std::string& location,
+                                                               int points) {
+    iconSizesAsked.push_back(points);
+    auto found = iconsPng.find(location);
+    if (found == iconsPng.end()) return std::nullopt;
+    return found->second;
+}
+
+} // namespace host::fake

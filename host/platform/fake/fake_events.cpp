@@ -1,0 +1,33 @@
+#include "host/platform/fake/fake_events.h"
+
+namespace host::fake {
+namespace {
+
+class Event : public platform::KeyboardEvent {
+public:
+    Event(std::uint16_t key, bool down, std::shared_ptr<long> live)
+        : key(key), down(down), live_(std::move(live)) {
+        ++*live_;
+    }
+    ~Event() override { --*live_; }
+    std::uint16_t key;
+    bool down;
+
+private:
+    std::shared_ptr<long> live_;
+};
+
+} // namespace
+
+std::unique_ptr<platform::KeyboardEvent> FakeEvents::createKeyboardEvent(std::uint16_t virtualKey,
+                                                                         bool keyDown) {
+    if (keyDown ? failKeyDown : failKeyUp) return nullptr;
+    return std::make_unique<Event>(virtualKey, keyDown, live_);
+}
+
+void FakeEvents::postToPid(std::int32_t pid, platform::KeyboardEvent& event) {
+    const auto& e = dynamic_cast<const Event&>(event);
+    posted.push_back({pid, e.key, e.down});
+}
+
+} // namespace host::fake

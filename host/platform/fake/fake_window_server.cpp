@@ -1,0 +1,16 @@
+#include "host/platform/fake/fake_window_server.h"
+
+namespace host::fake {
+
+std::optional<std::vector<platform::WindowInfo>>
+FakeWindowServer::windowList(platform::WindowListKind kind) {
+    requests.push_back(kind);
+    if (throwing) throw std::runtime_error("window server unavailable");
+    if (!windows) return std::nullopt;
+    auto list = *windows;
+    if (kind == platform::WindowListKind::OnScreen)
+        list.insert(list.end(), desktopElements.begin(), desktopElements.end());
+    return list;
+}
+
+} // namespace host::fake
