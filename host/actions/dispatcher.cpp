@@ -1,6 +1,10 @@
 #include "host/actions/dispatcher.h"
 
+#include "host/actions/input_methods.h"
+#include "host/actions/observe.h"
 #include "host/actions/params.h"
+#include "host/inventory/identity.h"
+#include "host/inventory/windows.h"
 #include "host/session/host.h"
 #include "host/session/host_error.h"
 
@@ -10,10 +14,13 @@
 namespace host {
 namespace {
 
-// A method whose engine is not part of this build answers as a failed platform service
-// would, never with a made-up result.
-Outcome unavailable() {
-    return EngineFailure{};
+std::string pathOf(const common::Json& params) {
+    return params::string(params, "path").value_or("");
+}
+
+common::Json listWindows(Host& host, const common::Json& params) {
+    auto app = params::object(params, "app").value_or(common::Json::object());
+    return common::Json{{"windows", windows(host, app)}};
 }
 
 common::Json permission(Host& host, const common::Json& params) {
@@ -39,15 +46,15 @@ common::Json clear(Host& host) {
 void dispatch(Host& host, const std::string& method, const common::Json& params,
               const Reply& reply) {
     if (method == "status") return reply(host.state());
-    if (method == "identity") return reply(unavailable());
+    if (method == "identity") return reply(identity(host.platform(), pathOf(params)));
     if (method == "permission") return reply(permission(host, params));
-    if (method == "windows") return reply(unavailable());
+    if (method == "windows") return reply(listWindows(host, params));
     if (method == "clear") return reply(clear(host));
-    if (method == "observe") return reply(unavailable());
-    if (method == "click") return reply(unavailable());
-    if (method == "type_text") return reply(unavailable());
-    if (method == "scroll") return reply(unavailable());
-    if (method == "press_key") return reply(unavailable());
+    if (method == "observe") return observe(host, params, reply);
+    if (method == "click") return reply(runInputMethod(host, method, params));
+    if (method == "type_text") return reply(runInputMethod(host, method, params));
+    if (method == "scroll") return reply(runInputMethod(host, method, params));
+    if (method == "press_key") return reply(runInputMethod(host, method, params));
     throw HostError{"unknown_method"};
 }
 

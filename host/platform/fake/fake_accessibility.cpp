@@ -1,6 +1,6 @@
 #include "host/platform/fake/fake_accessibility.h"
 
-namespace host::fake {
+namespace host::platform::fake {
 namespace {
 
 class FakeElement : public platform::Element {
@@ -103,4 +103,4 @@ bool FakeAccessibility::equal(const platform::Element& a, const platform::Elemen
     return dynamic_cast<const FakeElement&>(a).node == dynamic_cast<const FakeElement&>(b).node;
 }
 
-} // namespace host::fake
+} // namespace host::platform::fake

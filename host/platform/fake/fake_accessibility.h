@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-namespace host::fake {
+namespace host::platform::fake {
 
 // Statuses a real service gives.
 inline constexpr int kAxFailure = -25200;
@@ -82,4 +82,4 @@ private:
     std::shared_ptr<long> live_ = std::make_shared<long>(0);
 };
 
-} // namespace host::fake
+} // namespace host::platform::fake

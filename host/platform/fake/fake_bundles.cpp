@@ -1,6 +1,6 @@
 #include "host/platform/fake/fake_bundles.h"
 
-namespace host::fake {
+namespace host::platform::fake {
 namespace {
 
 class OpenedBundle : public platform::Bundle {
@@ -34,4 +34,4 @@ std::optional<std::vector<unsigned char>> FakeBundles::iconPng(const std::string
     return found->second;
 }
 
-} // namespace host::fake
+} // namespace host::platform::fake

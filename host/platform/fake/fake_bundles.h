@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace host::fake {
+namespace host::platform::fake {
 
 struct FakeBundleInfo {
     std::optional<std::string> identifier;
@@ -28,4 +28,4 @@ public:
                                                       int points) override;
 };
 
-} // namespace host::fake
+} // namespace host::platform::fake

@@ -2,7 +2,7 @@
 
 #include <thread>
 
-namespace host::fake {
+namespace host::platform::fake {
 
 platform::CapturedImage paintWindowImage(int width, int height) {
     platform::CapturedImage image;
@@ -80,4 +80,4 @@ void FakeCapture::releaseAll() {
     }
 }
 
-} // namespace host::fake
+} // namespace host::platform::fake

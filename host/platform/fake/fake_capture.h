@@ -7,7 +7,7 @@
 #include <deque>
 #include <functional>
 
-namespace host::fake {
+namespace host::platform::fake {
 
 struct CaptureRequest {
     std::uint32_t windowId;
@@ -48,4 +48,4 @@ private:
     std::deque<std::function<void()>> held_;
 };
 
-} // namespace host::fake
+} // namespace host::platform::fake

@@ -1,6 +1,6 @@
 #include "host/platform/fake/fake_code_signing.h"
 
-namespace host::fake {
+namespace host::platform::fake {
 namespace {
 
 struct Static : platform::StaticCode {
@@ -63,4 +63,4 @@ bool FakeCodeSigning::checkLiveValidity(platform::LiveCode& code,
     return live.valid && live.satisfies == dynamic_cast<const Compiled&>(requirement).text;
 }
 
-} // namespace host::fake
+} // namespace host::platform::fake

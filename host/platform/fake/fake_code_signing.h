@@ -8,7 +8,7 @@
 #include <set>
 #include <string>
 
-namespace host::fake {
+namespace host::platform::fake {
 
 struct FakeSignature {
     bool creatable = true; // the static code object can be made
@@ -41,4 +41,4 @@ public:
                            const platform::Requirement& requirement) override;
 };
 
-} // namespace host::fake
+} // namespace host::platform::fake

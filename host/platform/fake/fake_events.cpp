@@ -1,6 +1,6 @@
 #include "host/platform/fake/fake_events.h"
 
-namespace host::fake {
+namespace host::platform::fake {
 namespace {
 
 class Event : public platform::KeyboardEvent {
@@ -30,4 +30,4 @@ void FakeEvents::postToPid(std::int32_t pid, platform::KeyboardEvent& event) {
     posted.push_back({pid, e.key, e.down});
 }
 
-} // namespace host::fake
+} // namespace host::platform::fake

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-namespace host::fake {
+namespace host::platform::fake {
 
 struct PostedKey {
     std::int32_t pid;
@@ -32,4 +32,4 @@ private:
     std::shared_ptr<long> live_ = std::make_shared<long>(0);
 };
 
-} // namespace host::fake
+} // namespace host::platform::fake

@@ -1,6 +1,6 @@
 #include "host/platform/fake/fake_window_server.h"
 
-namespace host::fake {
+namespace host::platform::fake {
 
 std::optional<std::vector<platform::WindowInfo>>
 FakeWindowServer::windowList(platform::WindowListKind kind) {
@@ -13,4 +13,4 @@ FakeWindowServer::windowList(platform::WindowListKind kind) {
     return list;
 }
 
-} // namespace host::fake
+} // namespace host::platform::fake

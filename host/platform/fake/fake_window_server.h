@@ -5,7 +5,7 @@
 
 #include <stdexcept>
 
-namespace host::fake {
+namespace host::platform::fake {
 
 class FakeWindowServer : public platform::WindowServerPort {
 public:
@@ -20,4 +20,4 @@ public:
     windowList(platform::WindowListKind kind) override;
 };
 
-} // namespace host::fake
+} // namespace host::platform::fake

@@ -1,6 +1,6 @@
 #include "host/platform/fake/fake_workspace.h"
 
-namespace host::fake {
+namespace host::platform::fake {
 
 std::vector<platform::RunningApplication>
 FakeWorkspace::runningApplications(const std::string& bundleId) {
@@ -9,4 +9,4 @@ FakeWorkspace::runningApplications(const std::string& bundleId) {
     return found->second;
 }
 
-} // namespace host::fake
+} // namespace host::platform::fake

@@ -5,7 +5,7 @@
 
 #include <map>
 
-namespace host::fake {
+namespace host::platform::fake {
 
 class FakeWorkspace : public platform::WorkspacePort {
 public:
@@ -15,4 +15,4 @@ public:
     runningApplications(const std::string& bundleId) override;
 };
 
-} // namespace host::fake
+} // namespace host::platform::fake

@@ -1,0 +1,126 @@
+#include "host/actions/observe.h"
+
+#include "common/base64.h"
+#include "host/actions/capture_size.h"
+#include "host/actions/jpeg_encoder.h"
+#include "host/actions/params.h"
+#include "host/inventory/target.h"
+#include "host/session/host.h"
+#include "host/session/host_error.h"
+
+#include <atomic>
+#include <memory>
+
+namespace host {
+namespace {
+
+// One observe in flight. It owns copies of everything it needs after a wait (the request's
+// parameters live only as long as the request job), and is kept alive by the completions
+// it hands to the capture service.
+class ObserveRequest : public std::enable_shared_from_this<ObserveRequest> {
+public:
+    ObserveRequest(Host& host, const common::Json& params, Reply reply)
+        : host_(host), queue_(host.queue()), params_(params::deepCopy(params)), reply_(std::move(reply)) {}
+
+    void start() {
+        attempt([&] {
+            before_ = target(host_, params_);
+            host_.platform().capture.shareableContent(resumeWith(&ObserveRequest::onContent));
+        });
+    }
+
+private:
+    using Windows = std::optional<std::vector<platform::ShareableWindow>>;
+    using Image = std::optional<platform::CapturedImage>;
+
+    // The service may answer on any thread, or even before the call that asked returns:
+    // either way the rest runs as a job of its own on the main queue.
+    template <typename Value>
+    std::function<void(Value)> resumeWith(void (ObserveRequest::*step)(Value&)) {
+        auto called = std::make_shared<std::atomic_flag>();
+        return [self = shared_from_this(), step, called](Value value) {
+            if (called->test_and_set()) return; // a service that answers twice is heard once
+            self->queue_.post([self, step, value = std::move(value)]() mutable {
+                if (self->answered_) return;
+                self->attempt([&] { ((*self).*step)(value); });
+            });
+        };
+    }
+
+    void onContent(Windows& content) {
+        if (!content) return finish(EngineFailure{});
+        const auto& wanted = before_;
+        bool listed = false;
+        for (const auto& window : *content) {
+            if (window.windowId == wanted.windowId && window.owningPid == wanted.pid) {
+                listed = true;
+                break;
+            }
+        }
+        if (!listed) throw HostError{"target_changed"};
+        const auto size = captureSize(wanted.bounds.width, wanted.bounds.height);
+        host_.platform().capture.captureWindow(wanted.windowId, size.width, size.height,
+                                               resumeWith(&ObserveRequest::onImage));
+    }
+
+    void onImage(Image& image) {
+        if (!image) return finish(EngineFailure{});
+        // The window must still be there and the screen still usable; what changed in the
+        // meantime (a move) is left for the next input request to notice.
+        target(host_, params_);
+        host_.requireScreen();
+
+        auto jpeg = encodeJpeg(*image, kCaptureJpegQuality);
+        if (!jpeg) return finish(EngineFailure{});
+        if (jpeg->size() > kLargestJpeg) throw HostError{"image_too_large"};
+        const auto& b = before_.bounds;
+        auto frameId = host_.frames().registerFrame(before_.windowId, before_.pid, b);
+
+        std::string base64;
+        base64.reserve(4 * ((jpeg->size() + 2) / 3));
+        common::appendBase64(base64, jpeg->data(), jpeg->size());
+        common::Json answer = common::Json::object();
+        answer["bounds"] = {{"x", b.x}, {"y", b.y}, {"width", b.width}, {"height", b.height}};
+        answer["frameId"] = std::move(frameId);
+        answer["height"] = image->height;
+        answer["image"] = std::move(base64);
+        answer["mimeType"] = "image/jpeg";
+        answer["width"] = image->width;
+        finish(std::move(answer));
+    }
+
+    // Runs one step; whatever it throws becomes the answer.
+    template <typename Step> void attempt(Step&& step) {
+        std::optional<Outcome> failure;
+        try {
+            step();
+        } catch (const HostError& error) {
+            failure.emplace(error);
+        } catch (...) {
+            failure.emplace(EngineFailure{});
+        }
+        if (failure) finish(std::move(*failure));
+    }
+
+    void finish(Outcome outcome) {
+        if (answered_) return;
+        answered_ = true;
+        auto reply = std::move(reply_);
+        reply(std::move(outcome));
+    }
+
+    Host& host_;
+    MainQueue& queue_;
+    const common::Json params_;
+    Reply reply_;
+    ResolvedTarget before_;
+    bool answered_ = false;
+};
+
+} // namespace
+
+void observe(Host& host, const common::Json& params, Reply reply) {
+    std::make_shared<ObserveRequest>(host, params, std::move(reply))->start();
+}
+
+} // namespace host

@@ -1,0 +1,20 @@
+#pragma once
+// Capturing one window as a JPEG and remembering the capture as a frame. The only method
+// that waits: it resumes on the main queue when the capture service answers, so later
+// requests may be answered first.
+
+#include "common/json.h"
+#include "host/actions/outcome.h"
+
+namespace host {
+
+class Host;
+
+inline constexpr std::size_t kLargestJpeg = 2'499'999; // bytes
+
+// Answers {bounds, frameId, height, image, mimeType, width} through `reply`, exactly once,
+// on the main thread; or a HostError, or EngineFailure when the capture service fails.
+// `host` must outlive the request (it lives as long as the process).
+void observe(Host& host, const common::Json& params, Reply reply);
+
+} // namespace host

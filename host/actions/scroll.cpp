@@ -1,0 +1,30 @@
+#include "host/actions/input_bodies.h"
+
+#include "host/actions/ax_values.h"
+#include "host/actions/params.h"
+#include "host/session/host.h"
+#include "host/session/host_error.h"
+
+namespace host {
+
+common::Json scroll(Host& host, const common::Json& params, ActionContext& context) {
+    const HostError refused{"unsupported_scroll"};
+    const auto direction = params::string(params, "direction");
+    if (direction != "up" && direction != "down") throw refused;
+
+    auto& ax = host.platform().accessibility;
+    auto read = ax.copyAttribute(*context.application, "AXFocusedUIElement");
+    if (read.status != 0) throw refused;
+    auto element = elementValue(read);
+    if (!element) throw refused;
+    // Only the focused window's own content scrolls; the read's status does not count.
+    auto windowRead = ax.copyAttribute(*element, "AXWindow");
+    auto window = elementValue(windowRead);
+    if (!window || !ax.equal(*window, *context.focusedWindow)) throw refused;
+
+    const char* action = direction == "down" ? "AXScrollDownByPage" : "AXScrollUpByPage";
+    if (ax.performAction(*element, action) != 0) throw refused;
+    return completed();
+}
+
+} // namespace host

@@ -1,0 +1,40 @@
+#include "host/actions/input_bodies.h"
+
+#include "common/graphemes.h"
+#include "host/actions/ax_values.h"
+#include "host/actions/params.h"
+#include "host/session/host.h"
+#include "host/session/host_error.h"
+
+namespace host {
+namespace {
+
+constexpr std::size_t kTextLimit = 2000; // user-perceived characters
+
+} // namespace
+
+common::Json typeText(Host& host, const common::Json& params, ActionContext& context) {
+    const auto text = params::string(params, "text");
+    if (!text || common::countGraphemes(*text) > kTextLimit) throw HostError{"invalid_text"};
+
+    auto& ax = host.platform().accessibility;
+    auto focusedRead = ax.copyAttribute(*context.application, "AXFocusedUIElement");
+    if (focusedRead.status != 0) throw HostError{"no_focused_field"};
+    auto field = elementValue(focusedRead);
+    if (!field) throw HostError{"no_focused_field"};
+
+    // All three are read before any is judged; their statuses do not count.
+    auto role = stringValue(ax.copyAttribute(*field, "AXRole"));
+    auto subrole = stringValue(ax.copyAttribute(*field, "AXSubrole"));
+    auto windowRead = ax.copyAttribute(*field, "AXWindow");
+    auto window = elementValue(windowRead);
+
+    const HostError refused{"unsupported_text_field"};
+    if (role != "AXTextField" && role != "AXTextArea") throw refused;
+    if (subrole == "AXSecureTextField") throw refused; // never a password field
+    if (!window || !ax.equal(*window, *context.focusedWindow)) throw refused;
+    if (ax.setStringAttribute(*field, "AXValue", *text) != 0) throw refused;
+    return completed();
+}
+
+} // namespace host
