@@ -12,7 +12,9 @@
 namespace host {
 namespace {
 
-[[noreturn]] void fail(const char* code) { throw HostError{code}; }
+[[noreturn]] void fail(const char* code) {
+    throw HostError{code};
+}
 
 // The window that would receive a click at `p`: the front-most one containing it that is
 // not fully transparent (no alpha counts as opaque). Windows of every owner and layer count.

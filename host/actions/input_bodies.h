@@ -18,6 +18,8 @@ common::Json typeText(Host& host, const common::Json& params, ActionContext& con
 // Presses `key` ("Tab" only) in the target's process.
 common::Json pressKey(Host& host, const common::Json& params, ActionContext& context);
 
-inline common::Json completed() { return common::Json{{"completed", true}}; }
+inline common::Json completed() {
+    return common::Json{{"completed", true}};
+}
 
 } // namespace host

@@ -29,7 +29,9 @@ struct VectorSink {
     std::vector<unsigned char>* out;
 };
 
-VectorSink& sinkOf(j_compress_ptr codec) { return *reinterpret_cast<VectorSink*>(codec->dest); }
+VectorSink& sinkOf(j_compress_ptr codec) {
+    return *reinterpret_cast<VectorSink*>(codec->dest);
+}
 
 void startSink(j_compress_ptr codec) {
     auto& sink = sinkOf(codec);
@@ -62,12 +64,13 @@ bool describesItself(const platform::CapturedImage& image) {
     if (image.width > JPEG_MAX_DIMENSION || image.height > JPEG_MAX_DIMENSION) return false;
     const auto rowBytes = static_cast<std::size_t>(image.width) * 4;
     if (image.stride < rowBytes) return false;
-    return image.bgrx.size() >= image.stride * static_cast<std::size_t>(image.height - 1) + rowBytes;
+    return image.bgrx.size() >=
+           image.stride * static_cast<std::size_t>(image.height - 1) + rowBytes;
 }
 
 // Encodes into `out` (already sized to its first capacity); false on any codec error.
-bool compress(const platform::CapturedImage& image, int quality,
-              std::vector<JSAMPROW>& rows, std::vector<unsigned char>& out) {
+bool compress(const platform::CapturedImage& image, int quality, std::vector<JSAMPROW>& rows,
+              std::vector<unsigned char>& out) {
     jpeg_compress_struct codec;
     ErrorTrap trap;
     codec.err = jpeg_std_error(&trap.manager);
@@ -103,7 +106,8 @@ std::optional<std::vector<unsigned char>> encodeJpeg(const platform::CapturedIma
     if (!describesItself(image)) return std::nullopt;
     std::vector<JSAMPROW> rows(static_cast<std::size_t>(image.height));
     auto* pixels = const_cast<unsigned char*>(image.bgrx.data()); // libjpeg only reads them
-    for (std::size_t y = 0; y < rows.size(); ++y) rows[y] = pixels + y * image.stride;
+    for (std::size_t y = 0; y < rows.size(); ++y)
+        rows[y] = pixels + y * image.stride;
 
     // A quarter of a byte per pixel holds most window captures without growing.
     std::vector<unsigned char> out(

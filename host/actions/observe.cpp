@@ -20,7 +20,8 @@ namespace {
 class ObserveRequest : public std::enable_shared_from_this<ObserveRequest> {
 public:
     ObserveRequest(Host& host, const common::Json& params, Reply reply)
-        : host_(host), queue_(host.queue()), params_(params::deepCopy(params)), reply_(std::move(reply)) {}
+        : host_(host), queue_(host.queue()), params_(params::deepCopy(params)),
+          reply_(std::move(reply)) {}
 
     void start() {
         attempt([&] {

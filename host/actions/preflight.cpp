@@ -10,7 +10,9 @@
 namespace host {
 namespace {
 
-[[noreturn]] void fail(const char* code) { throw HostError{code}; }
+[[noreturn]] void fail(const char* code) {
+    throw HostError{code};
+}
 
 // Takes the frame out for good, then insists it describes this window, here, recently.
 void useUpFrame(Host& host, const ResolvedTarget& target, const common::Json& params) {
@@ -24,7 +26,9 @@ void useUpFrame(Host& host, const ResolvedTarget& target, const common::Json& pa
     if (!isLive(*frame, host.platform().clock.now())) fail("stale_frame");
 }
 
-bool within(double a, double b) { return std::fabs(a - b) < kGeometryTolerance; }
+bool within(double a, double b) {
+    return std::fabs(a - b) < kGeometryTolerance;
+}
 
 // The focused window must lie where the window server puts the target (NaN never does).
 void checkGeometry(platform::AccessibilityPort& ax, platform::Element& window,

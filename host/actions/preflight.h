@@ -21,7 +21,7 @@ struct ActionContext {
     platform::ElementRef focusedWindow; // the application's, matched to `bounds`
 };
 
-inline constexpr double kGeometryTolerance = 2.0; // points, exclusive
+inline constexpr double kGeometryTolerance = 2.0;  // points, exclusive
 inline constexpr float kApplicationTimeout = 2.0f; // seconds
 
 // Reads `frameId` from the request's parameters. Throws HostError.

@@ -13,7 +13,9 @@ namespace {
 constexpr std::size_t kNameLimit = 80;
 constexpr int kIconPoints = 32;
 
-[[noreturn]] void fail(const char* code) { throw HostError{code}; }
+[[noreturn]] void fail(const char* code) {
+    throw HostError{code};
+}
 
 std::string displayName(platform::Bundle& bundle, const std::string& location) {
     if (auto name = bundle.infoString("CFBundleDisplayName")) return *name;

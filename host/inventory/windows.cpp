@@ -19,8 +19,8 @@ constexpr double kMinimumWidth = 80;  // exclusive
 constexpr double kMinimumHeight = 60; // exclusive
 
 // The identity members that pin the application down, in the order they are compared.
-constexpr std::array<const char*, 5> kPinnedMembers{"bundleId", "signedId", "teamId",
-                                                    "executable", "requirement"};
+constexpr std::array<const char*, 5> kPinnedMembers{"bundleId", "signedId", "teamId", "executable",
+                                                    "requirement"};
 
 // The processes of running instances whose executable is the bundle's and whose live code
 // is valid and satisfies the bundle's designated requirement.

@@ -16,7 +16,9 @@ private:
     std::shared_ptr<long> live_;
 };
 
-FakeNode& nodeOf(platform::Element& element) { return *dynamic_cast<FakeElement&>(element).node; }
+FakeNode& nodeOf(platform::Element& element) {
+    return *dynamic_cast<FakeElement&>(element).node;
+}
 
 bool contains(const platform::Rect& r, double x, double y) {
     return x >= r.x && x < r.x + r.width && y >= r.y && y < r.y + r.height;
@@ -40,7 +42,9 @@ platform::ElementRef FakeAccessibility::createApplication(std::int32_t pid) {
     return elementFor(found != applications.end() ? found->second : FakeNode::make(pid));
 }
 
-platform::ElementRef FakeAccessibility::createSystemWide() { return elementFor(systemWide); }
+platform::ElementRef FakeAccessibility::createSystemWide() {
+    return elementFor(systemWide);
+}
 
 void FakeAccessibility::setMessagingTimeout(platform::Element& element, float seconds) {
     nodeOf(element).messagingTimeout = seconds;
@@ -89,8 +93,7 @@ int FakeAccessibility::performAction(platform::Element& element, const std::stri
     return found->second;
 }
 
-int FakeAccessibility::setStringAttribute(platform::Element& element,
-                                          const std::string& attribute,
+int FakeAccessibility::setStringAttribute(platform::Element& element, const std::string& attribute,
                                           const std::string& value) {
     auto& node = nodeOf(element);
     auto refusal = node.writeStatus.find(attribute);

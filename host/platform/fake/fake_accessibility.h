@@ -31,9 +31,9 @@ struct FakeAttribute {
 struct FakeNode {
     std::optional<std::int32_t> pid;
     std::map<std::string, FakeAttribute> attributes; // missing: kAxNoValue and no value
-    std::map<std::string, int> actions;      // supported actions and their status
-    std::map<std::string, int> writeStatus;  // a non-zero status refuses the write
-    std::vector<std::string> performed;      // actions performed, in order
+    std::map<std::string, int> actions;              // supported actions and their status
+    std::map<std::string, int> writeStatus;          // a non-zero status refuses the write
+    std::vector<std::string> performed;              // actions performed, in order
     std::optional<float> messagingTimeout;
 
     static NodePtr make(std::optional<std::int32_t> pid = std::nullopt) {

@@ -1,10 +1,12 @@
 #include "host/platform/fake/fake_capture.h"
 
+#include <stdexcept>
 #include <thread>
 
 namespace host::platform::fake {
 
 platform::CapturedImage paintWindowImage(int width, int height) {
+    auto lineEnd = [width](int line) { return width / 5 + 40 + (line * 37 % 11) * width / 16; };
     platform::CapturedImage image;
     image.width = width;
     image.height = height;
@@ -19,9 +21,9 @@ platform::CapturedImage paintWindowImage(int width, int height) {
             } else if (x < width / 5) {
                 b = 224, g = 220, r = 216; // side bar
                 if ((y / 22) % 3 == 0) b = 200, g = 120, r = 40;
-            } else if (y % 18 < 11 && (x * 7 + y / 18 * 13) % 61 < 40 && x < width - 40) {
-                int ink = ((x * 31) ^ (y * 17)) & 63; // glyph-like strokes
-                b = g = r = static_cast<unsigned char>(20 + ink);
+            } else if (y < height * 7 / 10 && y % 22 < 9 && x < lineEnd(y / 22) &&
+                       (x / 6 + y / 22) % 8 != 0 && ((x * 5 + y * 3) % 7 < 2 || y % 22 == 4)) {
+                b = g = r = 40; // lines of glyph-like strokes, words apart, ragged right
             }
             row[4 * x] = b;
             row[4 * x + 1] = g;
@@ -40,6 +42,7 @@ void FakeCapture::shareableContent(
 
 void FakeCapture::captureWindow(std::uint32_t windowId, int width, int height,
                                 std::function<void(std::optional<platform::CapturedImage>)> done) {
+    if (throwing) throw std::runtime_error("capture service unavailable");
     CaptureRequest request{windowId, width, height};
     captures.push_back(request);
     complete([this, request, done = std::move(done)] {

@@ -28,6 +28,7 @@ public:
     // By default, `paintWindowImage` of the requested size.
     std::function<std::optional<platform::CapturedImage>(const CaptureRequest&)> render;
     bool hold = false;
+    bool throwing = false;                // asking for a capture throws (a broken service)
     std::vector<CaptureRequest> captures; // every capture asked for, in order
     int contentQueries = 0;
 

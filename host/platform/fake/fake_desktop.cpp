@@ -6,8 +6,9 @@
 namespace host::platform::fake {
 
 std::string FakeAppSpec::requirement() const {
-    if (team) return "identifier \"" + bundleId + "\" and certificate leaf[subject.OU] = \"" +
-                     *team + "\"";
+    if (team)
+        return "identifier \"" + bundleId + "\" and certificate leaf[subject.OU] = \"" + *team +
+               "\"";
     return "identifier \"" + bundleId + "\"";
 }
 
@@ -16,8 +17,8 @@ std::string FakeAppSpec::executable() const {
 }
 
 FakeDesktop::FakeDesktop()
-    : platform_{session,         bundles,       codeSigning, workspace, windowServer,
-                capture,         accessibility, events,      clock,     uuids} {}
+    : platform_{session, bundles,       codeSigning, workspace, windowServer,
+                capture, accessibility, events,      clock,     uuids} {}
 
 void FakeDesktop::installApp(const FakeAppSpec& app) {
     bundles.bundles[app.location] = {app.bundleId, app.executable(), {{"CFBundleName", app.name}}};

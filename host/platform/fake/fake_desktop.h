@@ -17,9 +17,9 @@
 namespace host::platform::fake {
 
 struct FakeAppSpec {
-    std::string location;  // absolute, resolved, ends in .app
+    std::string location; // absolute, resolved, ends in .app
     std::string bundleId;
-    std::string name;      // CFBundleName
+    std::string name; // CFBundleName
     std::optional<std::string> team;
     std::string requirement() const;
     std::string executable() const; // location/Contents/MacOS/<stem>

@@ -6,7 +6,7 @@ std::optional<std::vector<platform::WindowInfo>>
 FakeWindowServer::windowList(platform::WindowListKind kind) {
     requests.push_back(kind);
     if (throwing) throw std::runtime_error("window server unavailable");
-    if (!windows) return std::nullopt;
+    if (!windows || missing.contains(kind)) return std::nullopt;
     auto list = *windows;
     if (kind == platform::WindowListKind::OnScreen)
         list.insert(list.end(), desktopElements.begin(), desktopElements.end());

@@ -3,6 +3,7 @@
 
 #include "host/platform/window_server_port.h"
 
+#include <set>
 #include <stdexcept>
 
 namespace host::platform::fake {
@@ -13,7 +14,8 @@ public:
     std::optional<std::vector<platform::WindowInfo>> windows{std::in_place};
     // Listed only by the every-window kind, after `windows` (the desktop and its icons).
     std::vector<platform::WindowInfo> desktopElements;
-    bool throwing = false; // the service fails with an exception
+    std::set<platform::WindowListKind> missing; // kinds the server gives no list for
+    bool throwing = false;                      // the service fails with an exception
     std::vector<platform::WindowListKind> requests;
 
     std::optional<std::vector<platform::WindowInfo>>
