@@ -1,32 +1,20 @@
 #include "attachments/image/heif_library.h"
 
-#include <dlfcn.h>
-
-#include <memory>
-#include <optional>
+#include "attachments/image/shared_library.h"
 
 namespace attachments {
 namespace {
 
-struct LibraryCloser {
-    void operator()(void* handle) const { dlclose(handle); }
-};
-
-template <typename Function> bool resolve(void* handle, const char* name, Function& slot) {
-    slot = reinterpret_cast<Function>(dlsym(handle, name));
-    return slot != nullptr;
-}
-
 struct Loaded {
-    std::unique_ptr<void, LibraryCloser> handle;
+    SharedLibrary handle;
     HeifLibrary functions{};
     bool complete = false;
 };
 
 Loaded load() {
     Loaded loaded;
-    loaded.handle.reset(dlopen("libheif.so.1", RTLD_NOW | RTLD_LOCAL));
-    void* h = loaded.handle.get();
+    loaded.handle = openSharedLibrary("libheif.so.1");
+    const SharedLibrary& h = loaded.handle;
     if (!h) return loaded;
     HeifLibrary& f = loaded.functions;
     loaded.complete =

@@ -3,6 +3,7 @@
 // tiles) at a time, so only that band is held in memory.
 #include "attachments/image/format_decoders.h"
 #include "attachments/image/image_failures.h"
+#include "attachments/image/tiff_library.h"
 
 #include <tiffio.h>
 
@@ -12,6 +13,11 @@
 
 namespace attachments {
 namespace {
+
+// Present whenever a decoder exists: openTiff() refuses the file without it.
+const TiffLibrary& libtiff() {
+    return *tiffLibrary();
+}
 
 // Allocations libtiff may make for one strip, tile or tag; beyond it the file is refused.
 constexpr tmsize_t kMaxSingleAllocation = tmsize_t{256} << 20;
@@ -31,10 +37,10 @@ int onWarning(TIFF*, void*, const char*, const char*, va_list) {
 }
 
 struct OptionsDeleter {
-    void operator()(TIFFOpenOptions* o) const { TIFFOpenOptionsFree(o); }
+    void operator()(TIFFOpenOptions* o) const { libtiff().OpenOptionsFree(o); }
 };
 struct TiffCloser {
-    void operator()(TIFF* t) const { TIFFClose(t); }
+    void operator()(TIFF* t) const { libtiff().Close(t); }
 };
 using UniqueTiff = std::unique_ptr<TIFF, TiffCloser>;
 
@@ -43,7 +49,7 @@ public:
     RgbaImage() = default;
     RgbaImage(const RgbaImage&) = delete;
     ~RgbaImage() {
-        if (begun) TIFFRGBAImageEnd(&image);
+        if (begun) libtiff().RGBAImageEnd(&image);
     }
     TIFFRGBAImage image{};
     bool begun = false;
@@ -55,13 +61,13 @@ public:
         : state_(std::move(state)), tiff_(std::move(tiff)) {
         uint32_t width = 0;
         uint32_t height = 0;
-        if (!TIFFGetField(tiff_.get(), TIFFTAG_IMAGEWIDTH, &width) ||
-            !TIFFGetField(tiff_.get(), TIFFTAG_IMAGELENGTH, &height) || width > 0x7FFFFFFF ||
+        if (!libtiff().GetField(tiff_.get(), TIFFTAG_IMAGEWIDTH, &width) ||
+            !libtiff().GetField(tiff_.get(), TIFFTAG_IMAGELENGTH, &height) || width > 0x7FFFFFFF ||
             height > 0x7FFFFFFF)
             failUnsupported();
         size_ = {static_cast<int>(width), static_cast<int>(height)};
         uint16_t orientation = ORIENTATION_TOPLEFT;
-        TIFFGetFieldDefaulted(tiff_.get(), TIFFTAG_ORIENTATION, &orientation);
+        libtiff().GetFieldDefaulted(tiff_.get(), TIFFTAG_ORIENTATION, &orientation);
         orientation_ = orientation >= 1 && orientation <= 8 ? orientation : 1;
     }
 
@@ -70,9 +76,9 @@ public:
 
     void decode(RowSink& sink) override {
         char message[1024] = {};
-        if (!TIFFRGBAImageOK(tiff_.get(), message)) failCannotPrepare();
+        if (!libtiff().RGBAImageOK(tiff_.get(), message)) failCannotPrepare();
         RgbaImage rgba;
-        rgba.begun = TIFFRGBAImageBegin(&rgba.image, tiff_.get(), 0, message) != 0;
+        rgba.begun = libtiff().RGBAImageBegin(&rgba.image, tiff_.get(), 0, message) != 0;
         if (!rgba.begun || state_->failed) failCannotPrepare();
         // Rows as stored: the orientation is applied after scaling, like every format's.
         rgba.image.req_orientation = rgba.image.orientation;
@@ -81,7 +87,7 @@ public:
         format.full = format.size = size_;
         format.layout = rgba.image.alpha ? PixelLayout::RgbaPremultiplied : PixelLayout::Rgbx;
         uint16_t photometric = PHOTOMETRIC_RGB;
-        TIFFGetFieldDefaulted(tiff_.get(), TIFFTAG_PHOTOMETRIC, &photometric);
+        libtiff().GetFieldDefaulted(tiff_.get(), TIFFTAG_PHOTOMETRIC, &photometric);
         // Libtiff turns every interpretation into RGB; a profile still describes the
         // original grey or RGB values, which the RGB output keeps.
         format.model =
@@ -91,7 +97,7 @@ public:
         uint32_t iccLength = 0;
         const unsigned char* icc = nullptr;
         if ((photometric == PHOTOMETRIC_RGB || photometric == PHOTOMETRIC_MINISBLACK) &&
-            TIFFGetField(tiff_.get(), TIFFTAG_ICCPROFILE, &iccLength, &icc) && icc)
+            libtiff().GetField(tiff_.get(), TIFFTAG_ICCPROFILE, &iccLength, &icc) && icc)
             format.iccProfile.assign(icc, icc + iccLength);
 
         const int band = bandHeight();
@@ -101,8 +107,9 @@ public:
             const int rows = std::min(band, size_.height - y);
             rgba.image.row_offset = y;
             rgba.image.col_offset = 0;
-            if (!TIFFRGBAImageGet(&rgba.image, raster.data(), static_cast<uint32_t>(size_.width),
-                                  static_cast<uint32_t>(rows)) ||
+            if (!libtiff().RGBAImageGet(&rgba.image, raster.data(),
+                                        static_cast<uint32_t>(size_.width),
+                                        static_cast<uint32_t>(rows)) ||
                 state_->failed)
                 failCannotPrepare();
             for (int r = 0; r < rows; ++r)
@@ -115,10 +122,10 @@ private:
     // Whole strips or rows of tiles, so each is decoded once.
     int bandHeight() const {
         uint32_t rows = 0;
-        if (TIFFIsTiled(tiff_.get())) {
-            TIFFGetField(tiff_.get(), TIFFTAG_TILELENGTH, &rows);
+        if (libtiff().IsTiled(tiff_.get())) {
+            libtiff().GetField(tiff_.get(), TIFFTAG_TILELENGTH, &rows);
         } else {
-            TIFFGetFieldDefaulted(tiff_.get(), TIFFTAG_ROWSPERSTRIP, &rows);
+            libtiff().GetFieldDefaulted(tiff_.get(), TIFFTAG_ROWSPERSTRIP, &rows);
         }
         return static_cast<int>(std::clamp<uint32_t>(rows, 1, static_cast<uint32_t>(size_.height)));
     }
@@ -132,20 +139,21 @@ private:
 } // namespace
 
 std::unique_ptr<ImageDecoder> openTiff(const std::string& path) {
+    if (!tiffLibrary()) failUnsupported();
     // Messages raised before a file handle exists go to the process-wide handlers.
-    TIFFSetErrorHandler(nullptr);
-    TIFFSetWarningHandler(nullptr);
+    libtiff().SetErrorHandler(nullptr);
+    libtiff().SetWarningHandler(nullptr);
     auto state = std::make_unique<TiffState>();
-    std::unique_ptr<TIFFOpenOptions, OptionsDeleter> options(TIFFOpenOptionsAlloc());
+    std::unique_ptr<TIFFOpenOptions, OptionsDeleter> options(libtiff().OpenOptionsAlloc());
     if (!options) failUnsupported();
-    TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), kMaxSingleAllocation);
-    TIFFOpenOptionsSetErrorHandlerExtR(options.get(), onError, state.get());
-    TIFFOpenOptionsSetWarningHandlerExtR(options.get(), onWarning, nullptr);
-    UniqueTiff tiff(TIFFOpenExt(path.c_str(), "r", options.get()));
-    if (!tiff || state->failed) failUnsupported();
+    libtiff().OpenOptionsSetMaxSingleMemAlloc(options.get(), kMaxSingleAllocation);
+    libtiff().OpenOptionsSetErrorHandlerExtR(options.get(), onError, state.get());
+    libtiff().OpenOptionsSetWarningHandlerExtR(options.get(), onWarning, nullptr);
+    UniqueTiff file(libtiff().OpenExt(path.c_str(), "r", options.get()));
+    if (!file || state->failed) failUnsupported();
     // Every directory is a page; a still picture has exactly one.
-    if (TIFFNumberOfDirectories(tiff.get()) != 1 || state->failed) failUnsupported();
-    return std::make_unique<TiffDecoder>(std::move(state), std::move(tiff));
+    if (libtiff().NumberOfDirectories(file.get()) != 1 || state->failed) failUnsupported();
+    return std::make_unique<TiffDecoder>(std::move(state), std::move(file));
 }
 
 } // namespace attachments
