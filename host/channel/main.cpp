@@ -1,6 +1,7 @@
 // skelmor: the computer-use host. JSON requests on standard input, one per line; JSON
 // answers on standard output, one per line. No options, no configuration.
 
+#include "host/channel/glib_main_queue.h"
 #include "host/channel/request_loop.h"
 #include "host/channel/serve.h"
 #include "host/platform/linux/linux_platform.h"
@@ -45,7 +46,10 @@ int main() {
     // until its input ends.
     std::signal(SIGPIPE, SIG_IGN);
     silenceStandardError();
+    // The queue outlives the desktop: a service that completes late posts into a closed
+    // queue, which drops the job.
+    host::GlibMainQueue queue;
     auto desktop = host::platform::linux_desktop::makeLinuxPlatform();
-    host::serve(desktop->platform(), STDIN_FILENO, STDOUT_FILENO, &host::exitOnOverflow);
+    host::serve(queue, desktop->platform(), STDIN_FILENO, STDOUT_FILENO, &host::exitOnOverflow);
     return 0;
 }

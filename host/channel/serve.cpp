@@ -1,7 +1,6 @@
 #include "host/channel/serve.h"
 
 #include "host/channel/answer.h"
-#include "host/channel/glib_main_queue.h"
 #include "host/channel/input_reader.h"
 #include "host/channel/request_loop.h"
 #include "host/session/host.h"
@@ -18,12 +17,12 @@ using MainLoopRef = std::unique_ptr<GMainLoop, decltype(&g_main_loop_unref)>;
 
 } // namespace
 
-void serve(platform::Platform& platform, int in, int out, std::function<void()> overflow) {
+void serve(GlibMainQueue& queue, platform::Platform& platform, int in, int out,
+           std::function<void()> overflow) {
     GMainContext* context = g_main_context_ref_thread_default();
     MainLoopRef mainLoop(g_main_loop_new(context, FALSE), &g_main_loop_unref);
     g_main_context_unref(context);
 
-    GlibMainQueue queue(nullptr);
     Host host(platform, queue);
     FdAnswerSink answers(out);
     RequestLoop loop(host, answers, std::move(overflow));

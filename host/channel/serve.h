@@ -2,6 +2,7 @@
 // The whole life of the host over one input and one output: the host, the reading thread,
 // the main queue on this thread's GLib main context, until end of input.
 
+#include "host/channel/glib_main_queue.h"
 #include "host/platform/platform.h"
 
 #include <functional>
@@ -10,7 +11,10 @@ namespace host {
 
 // Serves requests read from `in` and answers them on `out`, on the calling thread, until
 // end of input; requests queued behind the end are never run. `overflow` is called (and
-// must not return in the program) when too much input is pending.
-void serve(platform::Platform& platform, int in, int out, std::function<void()> overflow);
+// must not return in the program) when too much input is pending. `queue` runs on the
+// calling thread's main context; it must outlive the platform, whose services may still
+// complete work (and post it, to be dropped) after this returns.
+void serve(GlibMainQueue& queue, platform::Platform& platform, int in, int out,
+           std::function<void()> overflow);
 
 } // namespace host
