@@ -115,6 +115,21 @@ void benchSize(host::platform::x11::DesktopPorts& ports,
                 bytes = result.value("image", "").size() * 3 / 4;
             }
         }
+        // Where the time goes: the pipes alone (status), and one target resolution (windows:
+        // the bundle's seal, the live check of the process, one window list); observe
+        // resolves the target twice.
+        for (const char* method : {"status", "windows"}) {
+            std::vector<double> parts;
+            const Json partParams = std::string(method) == "status" ? Json::object() : params;
+            for (int i = 0; i < kRuns; ++i) {
+                const auto start = Clock::now();
+                host.call(method, partParams);
+                parts.push_back(millisecondsSince(start));
+            }
+            Summary s = summarise(parts);
+            std::printf("skelmor %s (pipes): median %.2f ms, p90 %.2f ms\n", method, s.median,
+                        s.p90);
+        }
         if (!failure.empty()) {
             std::printf("skelmor observe: failed with %s\n", failure.c_str());
         } else {
@@ -150,6 +165,19 @@ void benchSize(host::platform::x11::DesktopPorts& ports,
             std::printf("capture port alone (%dx%d pixels): median %.2f ms, p90 %.2f ms\n", w, h,
                         s.median, s.p90);
         }
+    }
+
+    // The window list alone (read twice per observe, once per target resolution).
+    {
+        std::vector<double> samples;
+        for (int i = 0; i < kRuns; ++i) {
+            const auto start = Clock::now();
+            auto list = ports.windowServer->windowList(
+                host::platform::WindowListKind::OnScreenExcludingDesktopElements);
+            samples.push_back(millisecondsSince(start));
+        }
+        Summary s = summarise(samples);
+        std::printf("window list alone: median %.2f ms, p90 %.2f ms\n", s.median, s.p90);
     }
 
     // ImageMagick, the tool one would otherwise reach for.
