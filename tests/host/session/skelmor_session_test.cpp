@@ -69,11 +69,13 @@ TEST_F(SkelmorSessionTest, StatusFollowsLockAndSleep) {
 
     ASSERT_TRUE(desktop->setScreenSaverActive(true));
     EXPECT_EQ(statusUntil("locked", true)["result"]["locked"], true);
+    EXPECT_EQ(ask("windows"), Json::parse(R"({"error":"mac_locked","id":"q"})"));
     ASSERT_TRUE(desktop->setScreenSaverActive(false));
     EXPECT_EQ(statusUntil("locked", false)["result"]["locked"], false);
 
     ASSERT_TRUE(desktop->xset("activate"));
     EXPECT_EQ(statusUntil("sleeping", true)["result"]["sleeping"], true);
+    EXPECT_EQ(ask("windows"), Json::parse(R"({"error":"mac_locked","id":"q"})"));
     ASSERT_TRUE(desktop->xset("reset"));
     EXPECT_EQ(statusUntil("sleeping", false)["result"]["sleeping"], false);
 }
