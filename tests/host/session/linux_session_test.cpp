@@ -37,7 +37,9 @@ protected:
     static void TearDownTestSuite() { virtualSession().reset(); }
 
     void SetUp() override {
-        if (!virtualSession()) GTEST_SKIP() << "Xvfb or dbus-daemon is not installed";
+        if (!testing::VirtualSession::available())
+            GTEST_SKIP() << "Xvfb or dbus-daemon is not installed";
+        ASSERT_TRUE(virtualSession()) << "the virtual session did not start";
         ::setenv("DISPLAY", virtualSession()->display().c_str(), 1);
         ::setenv("DBUS_SESSION_BUS_ADDRESS", virtualSession()->busAddress().c_str(), 1);
         session = makeLinuxSession(&bundleOf);

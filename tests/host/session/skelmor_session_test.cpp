@@ -19,8 +19,10 @@ using common::Json;
 class SkelmorSessionTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        if (!testing::VirtualSession::available())
+            GTEST_SKIP() << "Xvfb or dbus-daemon is not installed";
         desktop = testing::VirtualSession::start();
-        if (!desktop) GTEST_SKIP() << "Xvfb or dbus-daemon is not installed";
+        ASSERT_TRUE(desktop) << "the virtual session did not start";
         auto env = desktop->environment();
         for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
             if (const char* value = std::getenv(name))

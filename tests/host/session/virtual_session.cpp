@@ -51,9 +51,12 @@ Variant callOn(const std::string& address, const char* destination, const char* 
 
 } // namespace
 
+bool VirtualSession::available() {
+    return ::access("/usr/bin/Xvfb", X_OK) == 0 && ::access("/usr/bin/dbus-daemon", X_OK) == 0;
+}
+
 std::unique_ptr<VirtualSession> VirtualSession::start() {
-    if (::access("/usr/bin/Xvfb", X_OK) != 0 || ::access("/usr/bin/dbus-daemon", X_OK) != 0)
-        return nullptr;
+    if (!available()) return nullptr;
     std::unique_ptr<VirtualSession> session(new VirtualSession);
     char pattern[] = "/tmp/core-session-XXXXXX";
     if (::mkdtemp(pattern) == nullptr) return nullptr;

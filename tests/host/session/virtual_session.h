@@ -14,6 +14,8 @@ namespace host::testing {
 
 class VirtualSession {
 public:
+    // Xvfb and dbus-daemon are installed.
+    static bool available();
     // Nothing when Xvfb, dbus-daemon or the stand-in service cannot be started.
     static std::unique_ptr<VirtualSession> start();
     ~VirtualSession();
