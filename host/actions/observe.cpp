@@ -20,7 +20,7 @@ namespace {
 class ObserveRequest : public std::enable_shared_from_this<ObserveRequest> {
 public:
     ObserveRequest(Host& host, const common::Json& params, Reply reply)
-        : host_(host), queue_(host.queue()), params_(params::deepCopy(params)),
+        : host_(host), lifeline_(host.lifeline()), params_(params::deepCopy(params)),
           reply_(std::move(reply)) {}
 
     void start() {
@@ -41,8 +41,9 @@ private:
         auto called = std::make_shared<std::atomic_flag>();
         return [self = shared_from_this(), step, called](Value value) {
             if (called->test_and_set()) return; // a service that answers twice is heard once
-            self->queue_.post([self, step, value = std::move(value)]() mutable {
-                if (self->answered_) return;
+            // After the host is gone (the process is ending) the answer is dropped.
+            self->lifeline_->post([self, step, value = std::move(value)]() mutable {
+                if (self->answered_ || !self->lifeline_->alive()) return;
                 self->attempt([&] { ((*self).*step)(value); });
             });
         };
@@ -111,7 +112,7 @@ private:
     }
 
     Host& host_;
-    MainQueue& queue_;
+    std::shared_ptr<QueueLifeline> lifeline_;
     const common::Json params_;
     Reply reply_;
     ResolvedTarget before_;

@@ -14,7 +14,7 @@ inline constexpr std::size_t kLargestJpeg = 2'499'999; // bytes
 
 // Answers {bounds, frameId, height, image, mimeType, width} through `reply`, exactly once,
 // on the main thread; or a HostError, or EngineFailure when the capture service fails.
-// `host` must outlive the request (it lives as long as the process).
+// A capture that completes after the host is gone is dropped unanswered.
 void observe(Host& host, const common::Json& params, Reply reply);
 
 } // namespace host

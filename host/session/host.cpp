@@ -11,7 +11,7 @@ constexpr const char* loginWindowBundleId = "com.apple.loginwindow";
 
 Host::Host(platform::Platform& platform, MainQueue& queue)
     : platform_(platform), queue_(queue), frames_(platform.clock, platform.uuids),
-      self_(std::make_shared<Host*>(this)) {
+      self_(std::make_shared<Host*>(this)), lifeline_(std::make_shared<QueueLifeline>(queue)) {
     // A notification changes nothing while it is delivered: it queues one job behind
     // everything already queued, so no request ever sees the flags change under it.
     std::weak_ptr<Host*> weak = self_;
@@ -23,7 +23,9 @@ Host::Host(platform::Platform& platform, MainQueue& queue)
     });
 }
 
-Host::~Host() = default;
+Host::~Host() {
+    lifeline_->cut();
+}
 
 void Host::apply(platform::ScreenNotification notification) {
     using platform::ScreenNotification;

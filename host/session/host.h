@@ -6,6 +6,7 @@
 #include "common/json.h"
 #include "host/actions/frame_registry.h"
 #include "host/actions/outcome.h"
+#include "host/actions/queue_lifeline.h"
 #include "host/channel/main_queue.h"
 #include "host/platform/platform.h"
 
@@ -37,6 +38,8 @@ public:
     FrameRegistry& frames() { return frames_; }
     platform::Platform& platform() { return platform_; }
     MainQueue& queue() { return queue_; }
+    // The main queue for callbacks that may outlive the host (they are dropped after it).
+    std::shared_ptr<QueueLifeline> lifeline() { return lifeline_; }
     // Standard-input bytes not yet cut into lines (the request loop's own).
     std::string& buffer() { return buffer_; }
     bool locked() const { return locked_; }
@@ -53,6 +56,7 @@ private:
     FrameRegistry frames_;
     // Observers hold this weakly; it dies with the host.
     std::shared_ptr<Host*> self_;
+    std::shared_ptr<QueueLifeline> lifeline_;
 };
 
 } // namespace host

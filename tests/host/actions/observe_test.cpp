@@ -303,3 +303,37 @@ TEST(ObserveWaits, AServiceThatAnswersTwiceIsHeardOnce) {
 
 } // namespace
 } // namespace host::testing
+
+namespace host::testing {
+namespace {
+
+TEST(ObserveWaits, ACaptureCompletingAfterTheHostIsGoneIsDropped) {
+    World world;
+    world.desktop.capture.hold = true;
+    auto queue = std::make_unique<TestQueue>();
+    auto host = std::make_unique<Host>(world.desktop.platform(), *queue);
+    int answers = 0;
+    host->handle("observe", world.targetParams(), [&](Outcome) { ++answers; });
+    world.desktop.capture.releaseNext();
+    queue->runAll(); // the capture is now asked for
+    ASSERT_EQ(world.desktop.capture.pending(), 1u);
+    // The end of the process: the host and then its queue go while the capture is out.
+    host.reset();
+    queue.reset();
+    EXPECT_TRUE(world.desktop.capture.releaseNextOnThread());
+    EXPECT_EQ(answers, 0);
+
+    // A completion queued just before the host went finds it gone and does nothing.
+    TestQueue late;
+    auto shortLived = std::make_unique<Host>(world.desktop.platform(), late);
+    shortLived->handle("observe", world.targetParams(), [&](Outcome) { ++answers; });
+    world.desktop.capture.releaseNext();
+    late.runAll();
+    world.desktop.capture.releaseNext(); // the pixels: a job now waits on `late`
+    shortLived.reset();
+    EXPECT_EQ(late.runAll(), 1);
+    EXPECT_EQ(answers, 0);
+}
+
+} // namespace
+} // namespace host::testing
