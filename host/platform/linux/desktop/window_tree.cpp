@@ -42,7 +42,7 @@ std::optional<std::uint32_t> firstCardinal(const Property& p) {
 
 // Text properties as valid UTF-8: STRING is Latin-1, anything else is taken as UTF-8 and
 // mended where it is not.
-std::optional<std::string> text(const Property& p, const Atoms& atoms) {
+std::optional<std::string> text(const Property& p) {
     if (!p || p->format != 8) return std::nullopt;
     const auto* data = static_cast<const char*>(xcb_get_property_value(p.get()));
     const auto length = static_cast<gssize>(xcb_get_property_value_length(p.get()));
@@ -51,7 +51,6 @@ std::optional<std::string> text(const Property& p, const Atoms& atoms) {
     if (p->type == XCB_ATOM_STRING) {
         converted.reset(g_convert(data, length, "UTF-8", "ISO-8859-1", nullptr, nullptr, nullptr));
     } else {
-        (void)atoms;
         converted.reset(g_utf8_make_valid(data, length));
     }
     if (!converted) return std::nullopt;
@@ -217,8 +216,8 @@ std::optional<std::vector<TopLevel>> topLevels(const XConnection& x) {
             top.desktop = top.info.layer == layer::kDesktop;
         }
         top.info.bounds = candidate.bounds;
-        top.info.name = text(netName, a);
-        if (!top.info.name) top.info.name = text(name, a);
+        top.info.name = text(netName);
+        if (!top.info.name) top.info.name = text(name);
         auto alpha = firstCardinal(opacity);
         if (!alpha) alpha = firstCardinal(frameOpacity);
         top.info.alpha = alpha ? *alpha / 4294967295.0 : 1.0;
