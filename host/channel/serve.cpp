@@ -45,4 +45,9 @@ void serve(GlibMainQueue& queue, platform::Platform& platform, int in, int out,
     g_main_loop_run(mainLoop.get());
 }
 
+void serve(platform::Platform& platform, int in, int out, std::function<void()> overflow) {
+    GlibMainQueue queue;
+    serve(queue, platform, in, out, std::move(overflow));
+}
+
 } // namespace host

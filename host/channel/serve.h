@@ -16,5 +16,8 @@ namespace host {
 // complete work (and post it, to be dropped) after this returns.
 void serve(GlibMainQueue& queue, platform::Platform& platform, int in, int out,
            std::function<void()> overflow);
+// The same with a queue of its own, for a platform whose services complete nothing after
+// this returns (an in-memory desktop).
+void serve(platform::Platform& platform, int in, int out, std::function<void()> overflow);
 
 } // namespace host

@@ -3,6 +3,7 @@
 
 #include "host/channel/glib_main_queue.h"
 #include "host/platform/linux/session/linux_session.h"
+#include "host/platform/linux/session/x_display.h"
 #include "host/session/host.h"
 #include "host/session/host_error.h"
 #include "tests/host/core/inert_ports.h"
@@ -168,6 +169,32 @@ TEST_F(LinuxSessionTest, NotificationsReachTheHostAndForgetItsFrames) {
         EXPECT_EQ(error.code, "mac_locked");
     }
     EXPECT_EQ(host.frames().size(), 0u);
+}
+
+TEST(DisplayLocalityTest, OnlyALocalSocketDisplayCountsAsTheConsole) {
+    const char* saved = std::getenv("DISPLAY");
+    const std::string display = saved != nullptr ? saved : "";
+    const struct {
+        const char* display;
+        bool local;
+    } cases[] = {
+        {":0", true},
+        {":12.0", true},
+        {"unix:3", true},
+        {"/tmp/x/org:0", true},
+        {"localhost:10.0", false},
+        {"example.org:0", false},
+        {"", false},
+        {"garbage", false},
+    };
+    for (const auto& c : cases) {
+        ::setenv("DISPLAY", c.display, 1);
+        EXPECT_EQ(platform::linux_desktop::XDisplay::local(), c.local) << c.display;
+    }
+    if (saved != nullptr)
+        ::setenv("DISPLAY", display.c_str(), 1);
+    else
+        ::unsetenv("DISPLAY");
 }
 
 TEST(LinuxSessionWithoutDisplayTest, IsSessionLessAndStillAnswers) {

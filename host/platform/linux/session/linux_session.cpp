@@ -40,7 +40,7 @@ public:
         const LogindFacts login = logind();
         SessionInfo info;
         // Without logind, a reachable local display is the console.
-        info.onConsole = login.active.value_or(true);
+        info.onConsole = login.active.value_or(XDisplay::local());
         const std::optional<bool> saver = screenSaverActive();
         if (saver == true || login.lockedHint == true)
             info.screenIsLocked = true;

@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace host::platform::linux_desktop {
 namespace {
@@ -43,6 +44,17 @@ XcbConnection connectDisplay() {
     XcbConnection connection(xcb_connect(display, nullptr));
     if (!connection || xcb_connection_has_error(connection.get())) return nullptr;
     return connection;
+}
+
+bool XDisplay::local() {
+    const char* display = std::getenv("DISPLAY");
+    if (display == nullptr) return false;
+    const std::string name(display);
+    if (!name.empty() && name.front() == '/') return true; // a socket path
+    const auto colon = name.rfind(':');
+    if (colon == std::string::npos) return false;
+    const std::string host = name.substr(0, colon);
+    return host.empty() || host == "unix";
 }
 
 xcb_connection_t* XDisplay::connection() {

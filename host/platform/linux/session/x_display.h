@@ -26,6 +26,9 @@ class XDisplay {
 public:
     // True when the display answers a round trip now.
     bool reachable();
+    // DISPLAY names a display of this machine reached through a local socket (":0",
+    // "unix:0"), not one over the network (a forwarded "localhost:10" included).
+    static bool local();
     bool hasComposite();
     // The process owning the active window (_NET_ACTIVE_WINDOW, _NET_WM_PID).
     std::optional<std::int32_t> activeWindowPid();
