@@ -283,6 +283,7 @@ void writePng(const std::filesystem::path& path, const Picture& picture,
 
 std::vector<std::uint8_t> pngChunk(const char* type, const std::vector<std::uint8_t>& body) {
     std::vector<std::uint8_t> out;
+    out.reserve(body.size() + 12); // also spares GCC 12's -O3 a false -Wstringop-overflow
     put32(out, static_cast<std::uint32_t>(body.size()));
     out.insert(out.end(), type, type + 4);
     out.insert(out.end(), body.begin(), body.end());
