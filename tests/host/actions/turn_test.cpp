@@ -59,8 +59,10 @@ private:
 TEST(Turn, IdentityWindowsObserveClickThroughTheChannel) {
     Acting world; // its own host stays idle; the served host is a second one on the desktop
     Pipes pipes;
-    std::thread served(
-        [&] { serve(world.desktop.platform(), pipes.hostIn(), pipes.hostOut(), [] {}); });
+    std::thread served([&] {
+        GlibMainQueue queue; // outlives the fake desktop's pending work: there is none
+        serve(queue, world.desktop.platform(), pipes.hostIn(), pipes.hostOut(), [] {});
+    });
 
     pipes.send({{"id", "1"}, {"method", "identity"}, {"params", {{"path", world.notes.location}}}});
     auto identity = pipes.answer();
