@@ -4,10 +4,14 @@
 #include "attachments/image/image_format.h"
 
 #include <cstdio>
+#include <filesystem>
 
 namespace attachments {
 
 std::unique_ptr<ImageDecoder> openImage(const std::string& path) {
+    // A pipe or a device could block for ever or never end: only plain files are images.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) failUnsupported();
     ImageFormat format = ImageFormat::Unknown;
     {
         UniqueFile file(std::fopen(path.c_str(), "rb"));

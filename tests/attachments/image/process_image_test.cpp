@@ -2,6 +2,7 @@
 #include "image_test_support.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace fixtures;
 
@@ -66,6 +67,10 @@ TEST_F(ProcessImage, FilesThatAreNoImageAreRefused) {
     for (const char* name : {"empty", "text.png", "short.png", "missing.jpg"})
         EXPECT_EQ(failureOf([&] { inspect(dir / name); }), kUnsupported) << name;
     EXPECT_EQ(failureOf([&] { inspect(dir.path()); }), kUnsupported) << "a directory";
+    // A named pipe or a device would block or never end: only plain files are opened.
+    ASSERT_EQ(::mkfifo((dir / "pipe.png").c_str(), 0600), 0);
+    EXPECT_EQ(failureOf([&] { inspect(dir / "pipe.png"); }), kUnsupported) << "a pipe";
+    EXPECT_EQ(failureOf([&] { inspect("/dev/zero"); }), kUnsupported) << "a device";
 }
 
 TEST_F(ProcessImage, PixelCapIsCheckedOnTheStoredHeaderSize) {
