@@ -9,6 +9,8 @@ struct Failure {
     std::string message;
 };
 
-[[noreturn]] inline void fail(std::string message) { throw Failure{std::move(message)}; }
+[[noreturn]] inline void fail(std::string message) {
+    throw Failure{std::move(message)};
+}
 
 } // namespace attachments

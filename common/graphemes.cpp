@@ -18,8 +18,8 @@ std::size_t walk(std::string_view utf8, std::size_t limit, std::size_t& end) {
             utf8proc_iterate(bytes + at, static_cast<utf8proc_ssize_t>(size - at), &cp);
         bool invalid = n < 1;
         if (invalid) n = 1;
-        bool boundary = previous < 0 || invalid ||
-                        utf8proc_grapheme_break_stateful(previous, cp, &state);
+        bool boundary =
+            previous < 0 || invalid || utf8proc_grapheme_break_stateful(previous, cp, &state);
         if (boundary) {
             if (clusters == limit) return clusters;
             ++clusters;

@@ -9,13 +9,17 @@ namespace {
 TEST(Base64, MatchesRfc4648Vectors) {
     struct Row {
         std::string in, out;
-    } rows[] = {{"", ""},         {"f", "Zg=="},         {"fo", "Zm8="},
-                {"foo", "Zm9v"},  {"foob", "Zm9vYg=="},  {"fooba", "Zm9vYmE="},
+    } rows[] = {{"", ""},
+                {"f", "Zg=="},
+                {"fo", "Zm8="},
+                {"foo", "Zm9v"},
+                {"foob", "Zm9vYg=="},
+                {"fooba", "Zm9vYmE="},
                 {"foobar", "Zm9vYmFy"}};
     for (const auto& row : rows)
-        EXPECT_EQ(common::base64(reinterpret_cast<const unsigned char*>(row.in.data()),
-                                 row.in.size()),
-                  row.out);
+        EXPECT_EQ(
+            common::base64(reinterpret_cast<const unsigned char*>(row.in.data()), row.in.size()),
+            row.out);
 }
 
 TEST(Base64, LargeInputHasNoLineBreaksAndExactLength) {

@@ -10,7 +10,8 @@ namespace {
 
 std::string repeat(const std::string& unit, int times) {
     std::string out;
-    for (int i = 0; i < times; ++i) out += unit;
+    for (int i = 0; i < times; ++i)
+        out += unit;
     return out;
 }
 
@@ -27,9 +28,13 @@ TEST(Graphemes, CountsUserPerceivedCharacters) {
         {"flag pair", "\U0001F1EB\U0001F1F7\U0001F1E9\U0001F1EA", 2},
         {"crlf is one", "a\r\nb", 3},
         {"hangul syllable jamo", "\u1100\u1161\u11A8", 1},
-        {"invalid bytes count alone", "a\xff\xfe" "b", 4},
+        {"invalid bytes count alone",
+         "a\xff\xfe"
+         "b",
+         4},
     };
-    for (const auto& row : rows) EXPECT_EQ(countGraphemes(row.text), row.clusters) << row.name;
+    for (const auto& row : rows)
+        EXPECT_EQ(countGraphemes(row.text), row.clusters) << row.name;
 }
 
 TEST(Graphemes, CutsWithoutSplittingAndKeepsShortTextWhole) {

@@ -16,9 +16,10 @@ TEST(StrictJson, AcceptsOneTextWithWhitespaceOnly) {
 }
 
 TEST(StrictJson, RefusesEverythingElse) {
-    const char* rows[] = {"", "{} {}", "{}x", "{'a':1}", "{\"a\":1,}", "/*c*/{}", "nul",
-                          "\"\xff\"", "[1,]", "{\"a\"}"};
-    for (const char* row : rows) EXPECT_FALSE(parseStrict(row)) << row;
+    const char* rows[] = {"",        "{} {}", "{}x",      "{'a':1}", "{\"a\":1,}",
+                          "/*c*/{}", "nul",   "\"\xff\"", "[1,]",    "{\"a\"}"};
+    for (const char* row : rows)
+        EXPECT_FALSE(parseStrict(row)) << row;
     using namespace std::string_literals;
     EXPECT_FALSE(parseStrict("{\"a\":1}\0garbage"s));
     EXPECT_FALSE(parseStrict("{\"a\":\"x\0y\"}"s));
