@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <string>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -18,6 +19,10 @@
 
 namespace host::bundles {
 namespace {
+
+// Unique to this test process: ctest runs the cases side by side, and the workspace sees
+// every running instance of an identifier.
+const std::string liveId = "com.example.Live" + std::to_string(::getpid());
 
 namespace fs = std::filesystem;
 using testing::copyFile;
@@ -64,7 +69,7 @@ class LiveCodeTest : public ::testing::Test {
 protected:
     void SetUp() override {
         testing::BundleSpec spec;
-        spec.identifier = "com.example.Live";
+        spec.identifier = liveId;
         spec.executable = "Sleeper";
         bundle = makeBundle(dir.path(), "Live.app", spec);
         executable = bundle + "/Contents/MacOS/Sleeper";
@@ -95,12 +100,13 @@ TEST_F(LiveCodeTest, RunningSealedProcessIsValid) {
     ASSERT_TRUE(child.started());
     EXPECT_TRUE(liveValid(child.pid(), *requirement));
 
-    auto other = port.compileRequirement("identifier \"com.example.Live\" and cdhash "
+    auto other = port.compileRequirement("identifier \"" + liveId +
+                                         "\" and cdhash "
                                          "H\"" +
                                          std::string(64, '0') + "\"");
     ASSERT_TRUE(other);
     EXPECT_FALSE(liveValid(child.pid(), *other));
-    auto byIdentifier = port.compileRequirement("identifier \"com.example.Live\"");
+    auto byIdentifier = port.compileRequirement("identifier \"" + liveId + "\"");
     EXPECT_TRUE(liveValid(child.pid(), *byIdentifier));
 }
 
@@ -113,7 +119,7 @@ TEST_F(LiveCodeTest, SignedProcessMeetsItsTeamRequirement) {
     ASSERT_TRUE(child.started());
     EXPECT_TRUE(liveValid(child.pid(), *requirement));
     auto otherTeam = port.compileRequirement(
-        "identifier \"com.example.Live\" and certificate leaf[subject.OU] = \"AAAAAAAAAA\"");
+        "identifier \"" + liveId + "\" and certificate leaf[subject.OU] = \"AAAAAAAAAA\"");
     EXPECT_FALSE(liveValid(child.pid(), *otherTeam));
 }
 
@@ -148,14 +154,12 @@ TEST_F(LiveCodeTest, ExecutableReplacedOnDiskAfterStart) {
     EXPECT_TRUE(running->replaced);
 
     // The seal no longer matches the disk...
-    EXPECT_FALSE(
-        liveValid(child.pid(), *port.compileRequirement("identifier \"com.example.Live\"")));
+    EXPECT_FALSE(liveValid(child.pid(), *port.compileRequirement("identifier \"" + liveId + "\"")));
     // ...and once re-sealed for the new binary, the seal no longer matches what runs.
     ASSERT_TRUE(sealBundle(bundle, nullptr).ok);
     ASSERT_TRUE(validateSeal(bundle).valid());
     EXPECT_FALSE(liveValid(child.pid(), *designated()));
-    EXPECT_FALSE(
-        liveValid(child.pid(), *port.compileRequirement("identifier \"com.example.Live\"")));
+    EXPECT_FALSE(liveValid(child.pid(), *port.compileRequirement("identifier \"" + liveId + "\"")));
 
     // A fresh process of the new binary is valid again.
     Child fresh(executable);
@@ -171,19 +175,19 @@ TEST_F(LiveCodeTest, ProcessOutsideABundleHasNoLiveCode) {
 
 TEST_F(LiveCodeTest, WorkspaceFindsRunningInstancesByIdentifier) {
     LinuxWorkspacePort workspace;
-    EXPECT_TRUE(workspace.runningApplications("com.example.Live").empty());
+    EXPECT_TRUE(workspace.runningApplications(liveId).empty());
     Child first(executable);
     Child second(executable);
     ASSERT_TRUE(first.started());
     ASSERT_TRUE(second.started());
-    auto running = workspace.runningApplications("com.example.Live");
+    auto running = workspace.runningApplications(liveId);
     ASSERT_EQ(running.size(), 2u);
     EXPECT_EQ(running[0].pid, std::min(first.pid(), second.pid()));
     EXPECT_EQ(running[1].pid, std::max(first.pid(), second.pid()));
     EXPECT_EQ(running[0].executablePath, executable);
     EXPECT_TRUE(workspace.runningApplications("com.example.Other").empty());
 
-    EXPECT_EQ(bundleIdentifierOfProcess(first.pid()), "com.example.Live");
+    EXPECT_EQ(bundleIdentifierOfProcess(first.pid()), liveId);
     EXPECT_EQ(bundleIdentifierOfProcess(::getpid()), std::nullopt);
 }
 
