@@ -29,9 +29,13 @@ std::string iconBase64(platform::BundlePort& bundles, const std::string& locatio
     return common::base64(png->data(), png->size());
 }
 
-} // namespace
+struct OpenedBundle {
+    std::string location;
+    std::unique_ptr<platform::Bundle> bundle;
+    common::Json pinned;
+};
 
-common::Json identity(platform::Platform& platform, const std::string& path) {
+OpenedBundle openPinned(platform::Platform& platform, const std::string& path) {
     auto location = resolvedPath(path);
     if (!location) fail("invalid_app");
     // The extension is judged after resolution: a link named X.app to a plain folder is no app.
@@ -56,16 +60,30 @@ common::Json identity(platform::Platform& platform, const std::string& path) {
     // A declared executable that cannot be resolved keeps its declared spelling; the
     // running-instance check then simply finds no process with it.
     auto resolvedExecutable = resolvedPath(*executable);
-    return common::Json{
+    common::Json pinned{
         {"path", *location},
         {"bundleId", *bundleId},
         {"signedId", *information->identifier},
         {"teamId", information->teamIdentifier.value_or("")},
         {"executable", resolvedExecutable.value_or(*executable)},
         {"requirement", *requirement},
-        {"name", std::string(common::firstGraphemes(displayName(*bundle, *location), kNameLimit))},
-        {"icon", iconBase64(platform.bundles, *location)},
     };
+    return {std::move(*location), std::move(bundle), std::move(pinned)};
+}
+
+} // namespace
+
+common::Json pinnedIdentity(platform::Platform& platform, const std::string& path) {
+    return openPinned(platform, path).pinned;
+}
+
+common::Json identity(platform::Platform& platform, const std::string& path) {
+    auto opened = openPinned(platform, path);
+    common::Json result = std::move(opened.pinned);
+    result["name"] = std::string(
+        common::firstGraphemes(displayName(*opened.bundle, opened.location), kNameLimit));
+    result["icon"] = iconBase64(platform.bundles, opened.location);
+    return result;
 }
 
 } // namespace host

@@ -14,4 +14,9 @@ namespace host {
 // the current directory). Throws HostError "invalid_app" or "unsigned_app".
 common::Json identity(platform::Platform& platform, const std::string& path);
 
+// The six members that pin the application down (path, bundleId, signedId, teamId,
+// executable, requirement), checked exactly as identity() checks them: what a window
+// request compares, without the display name and the icon it has no use for.
+common::Json pinnedIdentity(platform::Platform& platform, const std::string& path);
+
 } // namespace host

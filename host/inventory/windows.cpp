@@ -71,7 +71,7 @@ std::optional<common::Json> listedWindow(const platform::WindowInfo& info,
 common::Json windows(Host& host, const common::Json& app) {
     host.requireScreen();
     auto& platform = host.platform();
-    const auto fresh = identity(platform, params::string(app, "path").value_or(""));
+    const auto fresh = pinnedIdentity(platform, params::string(app, "path").value_or(""));
     for (const char* member : kPinnedMembers) {
         // An absent member never matches, not even a fresh "" team.
         if (params::string(app, member) != fresh.at(member).get<std::string>())

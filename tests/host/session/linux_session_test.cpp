@@ -2,6 +2,7 @@
 // notifications as they reach a host.
 
 #include "host/channel/glib_main_queue.h"
+#include "host/platform/linux/session/dbus.h"
 #include "host/platform/linux/session/linux_session.h"
 #include "host/platform/linux/session/x_display.h"
 #include "host/session/host.h"
@@ -71,6 +72,39 @@ TEST_F(LinuxSessionTest, TheScreenSaverReportsTheLock) {
     EXPECT_EQ(session->session()->screenIsLocked, true);
     ASSERT_TRUE(desktop().setScreenSaverActive(false));
     EXPECT_EQ(session->session()->screenIsLocked, false);
+}
+
+TEST_F(LinuxSessionTest, CallsSentTogetherAnswerInOrderEachOnItsOwn) {
+    namespace dbus = platform::linux_desktop::dbus;
+    ASSERT_TRUE(desktop().setScreenSaverActive(true));
+    const dbus::Connection bus = dbus::connectSessionBus();
+    ASSERT_TRUE(bus);
+    const dbus::Call calls[] = {
+        {"org.example.Absent", "/org/example/Absent", "org.example.Absent", "Get", "(b)"},
+        {"org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress", "(s)"},
+        {"org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver",
+         "org.freedesktop.ScreenSaver", "GetActive", "(b)"},
+        // The right service, the wrong reply type: refused like any other failure.
+        {"org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver",
+         "org.freedesktop.ScreenSaver", "GetActive", "(s)"},
+    };
+    const auto replies = dbus::callTogether(bus.get(), calls);
+    ASSERT_EQ(replies.size(), 4u);
+    EXPECT_FALSE(replies[0]);
+    ASSERT_TRUE(replies[1]);
+    const gchar* address = nullptr;
+    g_variant_get(replies[1].get(), "(&s)", &address);
+    EXPECT_EQ(std::string(address), desktop().busAddress());
+    ASSERT_TRUE(replies[2]);
+    gboolean active = FALSE;
+    g_variant_get(replies[2].get(), "(b)", &active);
+    EXPECT_TRUE(active);
+    EXPECT_FALSE(replies[3]);
+
+    const auto none = dbus::callTogether(nullptr, calls);
+    EXPECT_EQ(none.size(), 4u);
+    for (const auto& reply : none)
+        EXPECT_FALSE(reply);
 }
 
 TEST_F(LinuxSessionTest, TheAccessibilityPromptEnablesAccessibility) {

@@ -39,7 +39,10 @@ LinuxWorkspacePort::runningApplications(const std::string& bundleId) {
     // Many processes may share one bundle: read each Info.plist once per call.
     std::map<std::string, std::optional<std::string>> identifiers;
     for (std::int32_t pid : processIds()) {
-        auto executable = processExecutable(pid);
+        // Most processes run from no bundle: the link alone rules them out.
+        auto link = executableLink(pid);
+        if (!link || !bundleOfExecutable(*link)) continue;
+        auto executable = processExecutable(pid, std::move(*link));
         if (!executable) continue;
         auto bundle = bundleOfExecutable(executable->path);
         if (!bundle) continue;

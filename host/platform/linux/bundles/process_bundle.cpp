@@ -20,19 +20,29 @@ bool sameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
+std::string exeLinkOf(std::int32_t pid) {
+    return "/proc/" + std::to_string(pid) + "/exe";
+}
+
 } // namespace
 
-std::optional<ProcessExecutable> processExecutable(std::int32_t pid) {
+std::optional<std::string> executableLink(std::int32_t pid) {
     if (pid <= 0) return std::nullopt;
-    const std::string link = "/proc/" + std::to_string(pid) + "/exe";
     char buffer[PATH_MAX + 1];
-    ssize_t length = ::readlink(link.c_str(), buffer, PATH_MAX);
-    if (length <= 0) return std::nullopt;
-    std::string path(buffer, static_cast<std::size_t>(length));
-    if (path.front() != '/') return std::nullopt;
+    ssize_t length = ::readlink(exeLinkOf(pid).c_str(), buffer, PATH_MAX);
+    if (length <= 0 || buffer[0] != '/') return std::nullopt;
+    return std::string(buffer, static_cast<std::size_t>(length));
+}
 
+std::optional<ProcessExecutable> processExecutable(std::int32_t pid) {
+    auto link = executableLink(pid);
+    if (!link) return std::nullopt;
+    return processExecutable(pid, std::move(*link));
+}
+
+std::optional<ProcessExecutable> processExecutable(std::int32_t pid, std::string path) {
     struct stat running {};
-    if (::stat(link.c_str(), &running) != 0) return std::nullopt;
+    if (::stat(exeLinkOf(pid).c_str(), &running) != 0) return std::nullopt;
     struct stat onDisk {};
     if (::stat(path.c_str(), &onDisk) == 0 && sameFile(running, onDisk))
         return ProcessExecutable{std::move(path), false};

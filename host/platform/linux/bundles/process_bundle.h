@@ -17,6 +17,12 @@ struct ProcessExecutable {
 // removed then, but kept when it is really part of the file's name.
 std::optional<ProcessExecutable> processExecutable(std::int32_t pid);
 
+// The target of /proc/PID/exe as the kernel spells it, " (deleted)" included, and
+// processExecutable for a link already read: a scan of every process reads the link and
+// looks further only at the few that run from a bundle.
+std::optional<std::string> executableLink(std::int32_t pid);
+std::optional<ProcessExecutable> processExecutable(std::int32_t pid, std::string link);
+
 // The bundle folder (…/X.app) whose Contents/MacOS/ holds `executablePath`; the innermost
 // one when bundles are nested.
 std::optional<std::string> bundleOfExecutable(const std::string& executablePath);

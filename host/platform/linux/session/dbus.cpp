@@ -59,6 +59,68 @@ Variant call(GDBusConnection* bus, const char* destination, const char* path, co
     return reply;
 }
 
+namespace {
+
+struct ContextUnref {
+    void operator()(GMainContext* context) const { g_main_context_unref(context); }
+};
+
+// Makes `context` the thread's default while it lives: asynchronous calls started meanwhile
+// deliver their replies there, and nowhere else.
+class ThreadDefaultContext {
+public:
+    explicit ThreadDefaultContext(GMainContext* context) : context_(context) {
+        g_main_context_push_thread_default(context_);
+    }
+    ~ThreadDefaultContext() { g_main_context_pop_thread_default(context_); }
+    ThreadDefaultContext(const ThreadDefaultContext&) = delete;
+    ThreadDefaultContext& operator=(const ThreadDefaultContext&) = delete;
+
+private:
+    GMainContext* context_;
+};
+
+struct PendingReplies {
+    std::vector<Variant> replies;
+    std::size_t outstanding = 0;
+};
+
+struct ReplySlot {
+    PendingReplies* pending;
+    std::size_t index;
+};
+
+void replied(GObject* bus, GAsyncResult* result, gpointer data) {
+    std::unique_ptr<ReplySlot> slot(static_cast<ReplySlot*>(data));
+    GError* raw = nullptr;
+    slot->pending->replies[slot->index].reset(
+        g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, &raw));
+    Error error(raw);
+    --slot->pending->outstanding;
+}
+
+} // namespace
+
+std::vector<Variant> callTogether(GDBusConnection* bus, std::span<const Call> calls) {
+    PendingReplies pending;
+    pending.replies.resize(calls.size());
+    if (bus == nullptr || g_dbus_connection_is_closed(bus)) return std::move(pending.replies);
+    std::unique_ptr<GMainContext, ContextUnref> context(g_main_context_new());
+    ThreadDefaultContext scope(context.get());
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        const Call& c = calls[i];
+        g_dbus_connection_call(bus, c.destination, c.path, c.interface, c.method, nullptr,
+                               c.replyType != nullptr ? G_VARIANT_TYPE(c.replyType) : nullptr,
+                               G_DBUS_CALL_FLAGS_NO_AUTO_START, callTimeoutMs, nullptr, &replied,
+                               new ReplySlot{&pending, i});
+        ++pending.outstanding;
+    }
+    // Every call ends in its callback, with a reply, an error or the timeout.
+    while (pending.outstanding > 0)
+        g_main_context_iteration(context.get(), TRUE);
+    return std::move(pending.replies);
+}
+
 std::optional<bool> booleanProperty(GDBusConnection* bus, const char* destination, const char* path,
                                     const char* interface, const char* name) {
     Variant reply = call(bus, destination, path, "org.freedesktop.DBus.Properties", "Get",

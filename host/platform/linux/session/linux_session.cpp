@@ -150,10 +150,11 @@ private:
     // True when any screen saver reports itself active, false when one answers, nothing when
     // none answers.
     std::optional<bool> screenSaverActive() {
+        std::vector<dbus::Call> calls;
+        for (const auto& saver : screenSavers)
+            calls.push_back({saver.name, saver.path, saver.name, "GetActive", "(b)"});
         std::optional<bool> result;
-        for (const auto& saver : screenSavers) {
-            dbus::Variant reply = dbus::call(sessionBus(), saver.name, saver.path, saver.name,
-                                             "GetActive", nullptr, "(b)");
+        for (const auto& reply : dbus::callTogether(sessionBus(), calls)) {
             if (!reply) continue;
             gboolean active = FALSE;
             g_variant_get(reply.get(), "(b)", &active);

@@ -58,9 +58,14 @@ bool XDisplay::local() {
 }
 
 xcb_connection_t* XDisplay::connection() {
-    if (connection_ && xcb_connection_has_error(connection_.get())) connection_.reset();
+    if (connection_ && xcb_connection_has_error(connection_.get())) disconnect();
     if (!connection_) connection_ = connectDisplay();
     return connection_.get();
+}
+
+void XDisplay::disconnect() {
+    connection_.reset();
+    atoms_.reset(); // atoms belong to the server: a new connection may reach another one
 }
 
 bool XDisplay::reachable() {
@@ -69,7 +74,7 @@ bool XDisplay::reachable() {
     Reply<xcb_get_input_focus_reply_t> reply(
         xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
     if (reply) return true;
-    connection_.reset(); // broken: try a new connection next time
+    disconnect(); // broken: try a new connection next time
     return false;
 }
 
@@ -80,22 +85,32 @@ bool XDisplay::hasComposite() {
     return extension != nullptr && extension->present;
 }
 
-xcb_atom_t XDisplay::atom(const char* name) {
-    xcb_connection_t* c = connection();
-    Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
-        c, xcb_intern_atom(c, 1, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr));
-    return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+std::optional<XDisplay::ActiveWindowAtoms>
+XDisplay::activeWindowAtoms(xcb_connection_t* connection) {
+    if (atoms_) return atoms_;
+    const auto ask = [connection](const char* name) {
+        return xcb_intern_atom(connection, 1, static_cast<std::uint16_t>(std::strlen(name)), name);
+    };
+    // Both requests go out before either reply is awaited: one round trip.
+    const auto activeCookie = ask("_NET_ACTIVE_WINDOW");
+    const auto pidCookie = ask("_NET_WM_PID");
+    Reply<xcb_intern_atom_reply_t> active(xcb_intern_atom_reply(connection, activeCookie, nullptr));
+    Reply<xcb_intern_atom_reply_t> pid(xcb_intern_atom_reply(connection, pidCookie, nullptr));
+    // An atom that does not exist yet (no window manager so far) is asked again next time.
+    if (!active || !pid || active->atom == XCB_ATOM_NONE || pid->atom == XCB_ATOM_NONE)
+        return std::nullopt;
+    atoms_ = ActiveWindowAtoms{active->atom, pid->atom};
+    return atoms_;
 }
 
 std::optional<std::int32_t> XDisplay::activeWindowPid() {
     xcb_connection_t* c = connection();
     if (c == nullptr) return std::nullopt;
-    const xcb_atom_t active = atom("_NET_ACTIVE_WINDOW");
-    const xcb_atom_t pidAtom = atom("_NET_WM_PID");
-    if (active == XCB_ATOM_NONE || pidAtom == XCB_ATOM_NONE) return std::nullopt;
-    const auto window = cardinal(c, rootOf(c), active, XCB_ATOM_WINDOW);
+    const auto atoms = activeWindowAtoms(c);
+    if (!atoms) return std::nullopt;
+    const auto window = cardinal(c, rootOf(c), atoms->activeWindow, XCB_ATOM_WINDOW);
     if (!window || *window == XCB_WINDOW_NONE) return std::nullopt;
-    const auto pid = cardinal(c, *window, pidAtom, XCB_ATOM_CARDINAL);
+    const auto pid = cardinal(c, *window, atoms->pid, XCB_ATOM_CARDINAL);
     if (!pid || *pid == 0 || *pid > 0x7FFFFFFFu) return std::nullopt;
     return static_cast<std::int32_t>(*pid);
 }

@@ -34,9 +34,18 @@ public:
     std::optional<std::int32_t> activeWindowPid();
 
 private:
+    struct ActiveWindowAtoms {
+        xcb_atom_t activeWindow;
+        xcb_atom_t pid;
+    };
+
     xcb_connection_t* connection();
-    xcb_atom_t atom(const char* name);
+    void disconnect();
+    // The two atoms, interned once per connection (each asking is a round trip).
+    std::optional<ActiveWindowAtoms> activeWindowAtoms(xcb_connection_t* connection);
+
     XcbConnection connection_;
+    std::optional<ActiveWindowAtoms> atoms_;
 };
 
 // Display sleep (screen saver On) and wake (Off), read on a connection of its own and
