@@ -168,9 +168,14 @@ private:
 
 } // namespace
 
-RgbPicture preparePicture(ImageDecoder& decoder) {
+RgbPicture preparePicture(ImageDecoder& decoder, const PipelineOptions& pipeline) {
     PictureBuilder builder(decoder.orientation());
-    decoder.decode(builder);
+    {
+        // The decoder runs here; scaling and finishing run on the pipeline's worker.
+        RowPipeline rows(builder, pipeline);
+        decoder.decode(rows);
+        rows.finish();
+    }
     return builder.finish();
 }
 

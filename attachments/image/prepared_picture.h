@@ -4,6 +4,7 @@
 // the scaler, so this picture is the only full bitmap the path holds.
 
 #include "attachments/image/image_decoder.h"
+#include "attachments/image/row_pipeline.h"
 #include "attachments/rgb_image.h"
 
 #include <vector>
@@ -20,7 +21,8 @@ struct RgbPicture {
 };
 
 // Decodes through `decoder` and returns the finished picture; fails with "Cannot prepare
-// image" when the decoder delivers less than it promised.
-RgbPicture preparePicture(ImageDecoder& decoder);
+// image" when the decoder delivers less than it promised. Decoding overlaps with the
+// rest on a second thread as `pipeline` says.
+RgbPicture preparePicture(ImageDecoder& decoder, const PipelineOptions& pipeline = {});
 
 } // namespace attachments

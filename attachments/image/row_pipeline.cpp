@@ -1,0 +1,128 @@
+#include "attachments/image/row_pipeline.h"
+
+#include "attachments/image/image_failures.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace attachments {
+namespace {
+
+// About this much a batch: big enough that the hand-over is rare, small enough that a
+// few batches stay well inside the caches and the memory budget.
+constexpr std::size_t kBatchBytes = 256 * 1024;
+constexpr std::size_t kMinBatchRows = 8;
+constexpr std::size_t kMaxBatchRows = 32;
+
+} // namespace
+
+RowPipeline::RowPipeline(RowSink& inner, PipelineOptions options)
+    : inner_(inner), options_(options) {}
+
+void RowPipeline::start(const RowFormat& format) {
+    if (started_) failCannotPrepare(); // a decoder starts once
+    started_ = true;
+    inner_.start(format);
+    const std::int64_t pixels = static_cast<std::int64_t>(format.size.width) * format.size.height;
+    if (pixels < options_.minPixels || format.size.height < 2) return;
+
+    rowBytes_ = static_cast<std::size_t>(format.size.width) * 4;
+    batchRows_ = options_.batchRows > 0
+                     ? static_cast<std::size_t>(options_.batchRows)
+                     : std::clamp(kBatchBytes / rowBytes_, kMinBatchRows, kMaxBatchRows);
+    batches_ = static_cast<std::size_t>(std::max(options_.batches, 2));
+    storage_.resize(batches_ * batchRows_ * rowBytes_);
+    rowsIn_.assign(batches_, 0);
+    threaded_ = true;
+    worker_ = std::jthread([this](std::stop_token stop) { work(std::move(stop)); });
+}
+
+void RowPipeline::row(const unsigned char* pixels) {
+    if (!threaded_) {
+        inner_.row(pixels);
+        return;
+    }
+    if (failed_.load(std::memory_order_acquire)) raiseFailure();
+    if (ended_) failCannotPrepare(); // a row after finish()
+    if (filling_ == 0) awaitFreeBatch();
+    std::memcpy(batchData(produced_) + filling_ * rowBytes_, pixels, rowBytes_);
+    if (++filling_ == batchRows_) handOver();
+}
+
+void RowPipeline::finish() {
+    if (!threaded_ || ended_) return;
+    if (filling_ > 0) handOver();
+    {
+        const std::lock_guard lock(mutex_);
+        ended_ = true;
+    }
+    filled_.notify_one();
+    worker_.join(); // the worker takes every queued batch, then returns
+    if (failure_) std::rethrow_exception(failure_);
+}
+
+// Waits until the slot of batch `produced_` is no longer queued for the worker.
+void RowPipeline::awaitFreeBatch() {
+    std::unique_lock lock(mutex_);
+    emptied_.wait(lock, [&] { return produced_ - consumed_ < batches_ || failure_; });
+    if (failure_) {
+        lock.unlock();
+        raiseFailure();
+    }
+}
+
+void RowPipeline::handOver() {
+    {
+        const std::lock_guard lock(mutex_);
+        rowsIn_[produced_ % batches_] = filling_;
+        ++produced_;
+    }
+    filling_ = 0;
+    filled_.notify_one();
+}
+
+void RowPipeline::raiseFailure() {
+    std::exception_ptr failure;
+    {
+        const std::lock_guard lock(mutex_);
+        failure = failure_;
+    }
+    std::rethrow_exception(failure);
+}
+
+void RowPipeline::work(std::stop_token stop) {
+    for (;;) {
+        std::uint64_t batch = 0;
+        std::size_t rows = 0;
+        {
+            std::unique_lock lock(mutex_);
+            if (!filled_.wait(lock, stop, [&] { return consumed_ < produced_ || ended_; }))
+                return;                         // abandoned: the producer failed
+            if (consumed_ == produced_) return; // ended, and every batch taken
+            batch = consumed_;
+            rows = rowsIn_[batch % batches_];
+        }
+        try {
+            const unsigned char* data = batchData(batch);
+            for (std::size_t r = 0; r < rows; ++r) {
+                if (stop.stop_requested()) return;
+                inner_.row(data + r * rowBytes_);
+            }
+        } catch (...) {
+            {
+                const std::lock_guard lock(mutex_);
+                failure_ = std::current_exception();
+            }
+            failed_.store(true, std::memory_order_release);
+            emptied_.notify_one();
+            return;
+        }
+        {
+            const std::lock_guard lock(mutex_);
+            ++consumed_;
+        }
+        emptied_.notify_one();
+    }
+}
+
+} // namespace attachments
