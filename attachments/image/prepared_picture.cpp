@@ -68,7 +68,6 @@ public:
         target_ = fitWithin(format.full);
         const Size upright = orientedSize(target_, orientation_);
         picture_.size = upright;
-        picture_.pixels.assign(static_cast<std::size_t>(upright.width) * upright.height * 3, 255);
         transform_ = SrgbTransform::create(format.iccProfile, format.model, format.layout);
         source_.resize(format.size.width);
         straight_.resize(static_cast<std::size_t>(target_.width) * 4);
@@ -99,6 +98,11 @@ public:
 private:
     // One scaled row: to straight sRGB bytes over white, written where it stands upright.
     void finishRow(int y, const Pixel4* row) {
+        // Made with the first row, so that its pages are first touched on the thread that
+        // fills them, not on the decoder's.
+        if (picture_.pixels.empty())
+            picture_.pixels.resize(static_cast<std::size_t>(picture_.size.width) *
+                                   picture_.size.height * 3);
         const Placement at = place(orientation_, target_, y);
         unsigned char* out = picture_.pixels.data();
         const bool alpha = hasAlpha(format_.layout);

@@ -49,6 +49,8 @@ void decodeBitstream(const uint8_t* data, std::size_t length, Size full, Size si
         config.options.scaled_height = size.height;
     }
     config.output.colorspace = MODE_rgbA;
+    // libwebp filters and converts rows on a thread of its own while it parses the next.
+    config.options.use_threads = 1;
     const VP8StatusCode status = WebPDecode(data, length, &config);
     out.buffer = config.output; // freed by `out` whatever the status
     if (status != VP8_STATUS_OK || out.buffer.width != size.width ||
