@@ -9,9 +9,9 @@ namespace attachments {
 namespace {
 
 // About this much a batch: big enough that the hand-over is rare, small enough that a
-// few batches stay well inside the caches and the memory budget.
+// few batches stay well inside the caches and the memory budget. Very wide rows go fewer
+// to a batch, down to one, so the batches never hold much more than a row each.
 constexpr std::size_t kBatchBytes = 256 * 1024;
-constexpr std::size_t kMinBatchRows = 8;
 constexpr std::size_t kMaxBatchRows = 32;
 
 } // namespace
@@ -22,19 +22,23 @@ RowPipeline::RowPipeline(RowSink& inner, PipelineOptions options)
 void RowPipeline::start(const RowFormat& format) {
     if (started_) failCannotPrepare(); // a decoder starts once
     started_ = true;
-    inner_.start(format);
     const std::int64_t pixels = static_cast<std::int64_t>(format.size.width) * format.size.height;
-    if (pixels < options_.minPixels || format.size.height < 2) return;
+    if (format.size.width < 1 || format.size.height < 2 || pixels < options_.minPixels) {
+        inner_.start(format);
+        return;
+    }
 
     rowBytes_ = static_cast<std::size_t>(format.size.width) * 4;
     batchRows_ = options_.batchRows > 0
                      ? static_cast<std::size_t>(options_.batchRows)
-                     : std::clamp(kBatchBytes / rowBytes_, kMinBatchRows, kMaxBatchRows);
+                     : std::clamp<std::size_t>(kBatchBytes / rowBytes_, 1, kMaxBatchRows);
     batches_ = static_cast<std::size_t>(std::max(options_.batches, 2));
     storage_.resize(batches_ * batchRows_ * rowBytes_);
     rowsIn_.assign(batches_, 0);
     threaded_ = true;
-    worker_ = std::jthread([this](std::stop_token stop) { work(std::move(stop)); });
+    // The inner sink starts on the worker too: what it prepares (filters, colour
+    // transforms, the output picture) overlaps with the decoder's first rows.
+    worker_ = std::jthread([this, format](std::stop_token stop) { work(std::move(stop), format); });
 }
 
 void RowPipeline::row(const unsigned char* pixels) {
@@ -90,7 +94,13 @@ void RowPipeline::raiseFailure() {
     std::rethrow_exception(failure);
 }
 
-void RowPipeline::work(std::stop_token stop) {
+void RowPipeline::work(std::stop_token stop, const RowFormat& format) {
+    try {
+        inner_.start(format);
+    } catch (...) {
+        fail(std::current_exception());
+        return;
+    }
     for (;;) {
         std::uint64_t batch = 0;
         std::size_t rows = 0;
@@ -109,12 +119,7 @@ void RowPipeline::work(std::stop_token stop) {
                 inner_.row(data + r * rowBytes_);
             }
         } catch (...) {
-            {
-                const std::lock_guard lock(mutex_);
-                failure_ = std::current_exception();
-            }
-            failed_.store(true, std::memory_order_release);
-            emptied_.notify_one();
+            fail(std::current_exception());
             return;
         }
         {
@@ -123,6 +128,16 @@ void RowPipeline::work(std::stop_token stop) {
         }
         emptied_.notify_one();
     }
+}
+
+// Keeps what the inner sink raised and wakes the producer to raise it.
+void RowPipeline::fail(std::exception_ptr failure) {
+    {
+        const std::lock_guard lock(mutex_);
+        failure_ = std::move(failure);
+    }
+    failed_.store(true, std::memory_order_release);
+    emptied_.notify_one();
 }
 
 } // namespace attachments

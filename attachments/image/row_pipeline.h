@@ -21,7 +21,7 @@ struct PipelineOptions {
     // Pictures that deliver fewer pixels go straight to the inner sink on the calling
     // thread: there a second thread costs more than it saves.
     std::int64_t minPixels = 1 << 18;
-    // Rows a batch; 0 picks it from the row width (about kBatchBytes a batch).
+    // Rows a batch; 0 picks it from the row width (about 256 KiB a batch, 1 to 32 rows).
     int batchRows = 0;
     // Batches in flight between the two threads.
     int batches = 4;
@@ -35,8 +35,9 @@ public:
     RowPipeline(const RowPipeline&) = delete;
     RowPipeline& operator=(const RowPipeline&) = delete;
 
-    // Starts the inner sink on the calling thread (its failure is raised right here), then
-    // the worker if the picture is large enough.
+    // Starts the worker if the picture is large enough, and the inner sink on it; a small
+    // picture's inner sink starts here. A failure of the inner sink's start() is raised
+    // here or, on the worker, by a later row() or finish().
     void start(const RowFormat& format) override;
 
     // Queues one row; raises what the inner sink raised on the worker.
@@ -56,7 +57,8 @@ private:
     void awaitFreeBatch();
     void handOver();
     [[noreturn]] void raiseFailure();
-    void work(std::stop_token stop);
+    void work(std::stop_token stop, const RowFormat& format);
+    void fail(std::exception_ptr failure);
 
     RowSink& inner_;
     PipelineOptions options_;

@@ -135,17 +135,38 @@ TEST(RowPipeline, InnerFailureOnTheWorkerStopsTheProducerAndIsRaisedToTheCaller)
     }
 }
 
-TEST(RowPipeline, InnerStartFailureIsRaisedAtOnceWithoutAWorker) {
-    RecordingSink sink;
-    sink.failOnStart = true;
-    RowPipeline pipeline(sink, threadedBatchesOf(4));
-    try {
-        pipeline.start(format(100));
-        FAIL() << "start passed";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.message, "start refused");
+TEST(RowPipeline, InnerStartFailureIsRaisedToTheCallerAndNoRowGoesIn) {
+    // Inline, start() raises it; threaded, the inner sink starts on the worker and the
+    // failure comes with a later row, at most the batches in flight later, or at finish().
+    constexpr int kBatchRows = 4;
+    constexpr int kBatches = 3;
+    for (const int height : {10, 100}) {
+        for (const bool threaded : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "height " << height << " threaded " << threaded);
+            RecordingSink sink;
+            sink.failOnStart = true;
+            PipelineOptions options = threadedBatchesOf(kBatchRows, kBatches);
+            if (!threaded) options.minPixels = kWidth * height + 1;
+            int fed = 0;
+            std::optional<std::string> raised;
+            {
+                RowPipeline pipeline(sink, options);
+                try {
+                    pipeline.start(format(height));
+                    EXPECT_TRUE(threaded);
+                    for (; fed < height; ++fed)
+                        pipeline.row(rowBytes(fed).data());
+                    pipeline.finish();
+                } catch (const Failure& failure) {
+                    raised = failure.message;
+                }
+                EXPECT_EQ(pipeline.threaded(), threaded);
+            }
+            EXPECT_EQ(raised, "start refused");
+            EXPECT_LE(fed, threaded ? kBatches * kBatchRows : 0);
+            EXPECT_TRUE(sink.rows.empty());
+        }
     }
-    EXPECT_FALSE(pipeline.threaded());
 }
 
 TEST(RowPipeline, ProducerFailureMidStreamEndsTheWorkerWithAPrefixOfTheRows) {
