@@ -60,7 +60,7 @@ public:
     explicit PictureBuilder(int orientation) : orientation_(orientation) {}
 
     void start(const RowFormat& format) override {
-        if (scaler_ || !acceptableSize(format.full) || format.size.width < 1 ||
+        if (started_ || !acceptableSize(format.full) || format.size.width < 1 ||
             format.size.height < 1 || format.size.width > format.full.width ||
             format.size.height > format.full.height)
             failCannotPrepare();
@@ -72,12 +72,24 @@ public:
         source_.resize(format.size.width);
         straight_.resize(static_cast<std::size_t>(target_.width) * 4);
         converted_.resize(static_cast<std::size_t>(target_.width) * 3);
-        scaler_.emplace(format.size, target_,
-                        [this](int y, const Pixel4* row) { finishRow(y, row); });
+        // Rows delivered at the output size skip the scaler: its one tap of weight 1
+        // would give them back unchanged.
+        unscaled_ = format.size == target_;
+        if (!unscaled_)
+            scaler_.emplace(format.size, target_,
+                            [this](int y, const Pixel4* row) { finishRow(y, row); });
+        started_ = true;
     }
 
     void row(const unsigned char* pixels) override {
-        if (!scaler_) failCannotPrepare();
+        if (!started_) failCannotPrepare();
+        if (unscaled_) {
+            if (finishedRows_ == target_.height) return;
+            if (format_.layout == PixelLayout::Rgbx && !transform_) {
+                placeOpaqueRow(finishedRows_++, pixels);
+                return;
+            }
+        }
         const bool straightAlpha = format_.layout == PixelLayout::Rgba;
         for (std::size_t x = 0; x < source_.size(); ++x, pixels += 4) {
             Pixel4 p = {float(pixels[0]), float(pixels[1]), float(pixels[2]), float(pixels[3])};
@@ -87,24 +99,45 @@ public:
             }
             source_[x] = p;
         }
-        scaler_->push(source_.data());
+        if (unscaled_) {
+            finishRow(finishedRows_++, source_.data());
+        } else {
+            scaler_->push(source_.data());
+        }
     }
 
     RgbPicture finish() {
-        if (!scaler_ || !scaler_->done()) failCannotPrepare();
+        const bool done = unscaled_ ? finishedRows_ == target_.height : scaler_ && scaler_->done();
+        if (!started_ || !done) failCannotPrepare();
         return std::move(picture_);
     }
 
 private:
-    // One scaled row: to straight sRGB bytes over white, written where it stands upright.
-    void finishRow(int y, const Pixel4* row) {
-        // Made with the first row, so that its pages are first touched on the thread that
-        // fills them, not on the decoder's.
+    // Made with the first row, so that its pages are first touched on the thread that
+    // fills them, not on the decoder's.
+    unsigned char* output() {
         if (picture_.pixels.empty())
             picture_.pixels.resize(static_cast<std::size_t>(picture_.size.width) *
                                    picture_.size.height * 3);
+        return picture_.pixels.data();
+    }
+
+    // An opaque sRGB row at the output size: its bytes are the output's.
+    void placeOpaqueRow(int y, const unsigned char* pixels) {
         const Placement at = place(orientation_, target_, y);
-        unsigned char* out = picture_.pixels.data();
+        unsigned char* out = output();
+        for (int x = 0; x < target_.width; ++x, pixels += 4) {
+            unsigned char* o = out + (at.start + at.step * x) * 3;
+            o[0] = pixels[0];
+            o[1] = pixels[1];
+            o[2] = pixels[2];
+        }
+    }
+
+    // One scaled row: to straight sRGB bytes over white, written where it stands upright.
+    void finishRow(int y, const Pixel4* row) {
+        const Placement at = place(orientation_, target_, y);
+        unsigned char* out = output();
         const bool alpha = hasAlpha(format_.layout);
         if (transform_ || isCmyk(format_.layout)) {
             for (int x = 0; x < target_.width; ++x) {
@@ -167,6 +200,9 @@ private:
     std::vector<unsigned char> straight_;
     std::vector<unsigned char> converted_;
     std::optional<LanczosScaler> scaler_;
+    bool started_ = false;
+    bool unscaled_ = false;
+    int finishedRows_ = 0; // rows finished without the scaler
     RgbPicture picture_;
 };
 
