@@ -66,13 +66,60 @@ LanczosScaler::LanczosScaler(Size source, Size target, Emit emit)
     : source_(source), target_(target), emit_(std::move(emit)),
       horizontal_(lanczos3Taps(source.width, target.width)),
       vertical_(lanczos3Taps(source.height, target.height)), ringRows_(vertical_.widest),
-      ring_(static_cast<std::size_t>(ringRows_) * target.width), out_(target.width) {}
+      ring_(static_cast<std::size_t>(ringRows_) * target.width), out_(target.width) {
+    const int width = horizontal_.widest;
+    if (width > source.width) return; // too narrow for a window: tap by tap
+    windowStart_.resize(target.width);
+    windowWeights_.assign(static_cast<std::size_t>(target.width) * width, 0.0f);
+    for (int x = 0; x < target.width; ++x) {
+        const int first = horizontal_.first[x];
+        const int start = std::min(first, source.width - width);
+        windowStart_[x] = start;
+        std::copy_n(
+            horizontal_.weights.begin() + static_cast<std::ptrdiff_t>(horizontal_.offset[x]),
+            horizontal_.count[x],
+            windowWeights_.begin() + static_cast<std::ptrdiff_t>(x) * width + (first - start));
+    }
+}
 
 void LanczosScaler::push(const Pixel4* row) {
     if (nextIn_ >= source_.height) return;
-    Pixel4* dst = ring_.data() + static_cast<std::size_t>(nextIn_ % ringRows_) * target_.width;
+    scaleRow(row, ring_.data() + static_cast<std::size_t>(nextIn_ % ringRows_) * target_.width);
+    ++nextIn_;
+    emitReadyRows();
+}
+
+// Source pixels are never negative, so a zero weight adds exactly nothing: the windowed
+// sums equal the tap-by-tap ones.
+void LanczosScaler::scaleRow(const Pixel4* row, Pixel4* dst) const {
+    int x = 0;
+    if (!windowStart_.empty()) {
+        const int width = horizontal_.widest;
+        const float* weights = windowWeights_.data();
+        for (; x + 4 <= target_.width; x += 4) {
+            const Pixel4* s0 = row + windowStart_[x];
+            const Pixel4* s1 = row + windowStart_[x + 1];
+            const Pixel4* s2 = row + windowStart_[x + 2];
+            const Pixel4* s3 = row + windowStart_[x + 3];
+            const float* w0 = weights + static_cast<std::size_t>(x) * width;
+            const float* w1 = w0 + width;
+            const float* w2 = w1 + width;
+            const float* w3 = w2 + width;
+            Pixel4 a0 = {0, 0, 0, 0}, a1 = a0, a2 = a0, a3 = a0;
+            for (int k = 0; k < width; ++k) {
+                a0 += s0[k] * w0[k];
+                a1 += s1[k] * w1[k];
+                a2 += s2[k] * w2[k];
+                a3 += s3[k] * w3[k];
+            }
+            dst[x] = a0;
+            dst[x + 1] = a1;
+            dst[x + 2] = a2;
+            dst[x + 3] = a3;
+        }
+    }
     const float* weights = horizontal_.weights.data();
-    for (int x = 0; x < target_.width; ++x) {
+    for (; x < target_.width; ++x) {
         const Pixel4* src = row + horizontal_.first[x];
         const float* w = weights + horizontal_.offset[x];
         Pixel4 acc = {0, 0, 0, 0};
@@ -80,8 +127,6 @@ void LanczosScaler::push(const Pixel4* row) {
             acc += src[k] * w[k];
         dst[x] = acc;
     }
-    ++nextIn_;
-    emitReadyRows();
 }
 
 void LanczosScaler::emitReadyRows() {

@@ -43,6 +43,7 @@ public:
     bool done() const { return nextOut_ == target_.height; }
 
 private:
+    void scaleRow(const Pixel4* row, Pixel4* dst) const;
     void emitReadyRows();
 
     Size source_;
@@ -50,6 +51,11 @@ private:
     Emit emit_;
     FilterTaps horizontal_;
     FilterTaps vertical_;
+    // The horizontal taps again, every output with `horizontal_.widest` of them: a window
+    // that stays inside the row, zero weights around the real ones. Four outputs are then
+    // summed side by side, each in its own order, so the sums are the same to the bit.
+    std::vector<int> windowStart_;
+    std::vector<float> windowWeights_;
     int ringRows_;
     std::vector<Pixel4> ring_; // ringRows_ rows of target_.width pixels
     std::vector<Pixel4> out_;
