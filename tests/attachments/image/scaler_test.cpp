@@ -98,7 +98,9 @@ TEST(Lanczos, RowsScaleExactlyAsTheTapsSay) {
     // groups its work: wide and narrow rows, widths that are no multiple of four, one tap.
     const std::pair<int, int> widths[] = {{8000, 2000}, {2250, 2000}, {1003, 998}, {37, 5},
                                           {9, 2},       {5, 1},       {17, 17}};
-    for (const auto& [source, target] : widths) {
+    for (const auto& [sourceWidth, targetWidth] : widths) {
+        const int source = sourceWidth; // a plain local, for the lambda below
+        const int target = targetWidth;
         SCOPED_TRACE(testing::Message() << source << " -> " << target);
         const int height = 3; // only the first row matters; three rows give one output row
         std::vector<Pixel4> row(source);
