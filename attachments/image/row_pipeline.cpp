@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
 
 namespace attachments {
 namespace {
@@ -35,10 +36,18 @@ void RowPipeline::start(const RowFormat& format) {
     batches_ = static_cast<std::size_t>(std::max(options_.batches, 2));
     storage_.resize(batches_ * batchRows_ * rowBytes_);
     rowsIn_.assign(batches_, 0);
-    threaded_ = true;
     // The inner sink starts on the worker too: what it prepares (filters, colour
     // transforms, the output picture) overlaps with the decoder's first rows.
-    worker_ = std::jthread([this, format](std::stop_token stop) { work(std::move(stop), format); });
+    try {
+        worker_ =
+            std::jthread([this, format](std::stop_token stop) { work(std::move(stop), format); });
+    } catch (const std::system_error&) {
+        // No thread to be had (a process limit): the rows go straight in instead.
+        storage_ = {};
+        inner_.start(format);
+        return;
+    }
+    threaded_ = true;
 }
 
 void RowPipeline::row(const unsigned char* pixels) {
