@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <turbojpeg.h>
 #include <unistd.h>
+#include <utility>
 
 namespace attachments {
 namespace {
@@ -122,9 +123,9 @@ private:
     std::filesystem::path path_;
 };
 
-} // namespace
-
-void writeImage(const RgbView& image, const std::string& path) {
+// Creates the temporary file beside `path`, fills it with what `bytes` returns (a pointer
+// and a size; a null pointer when encoding failed) and renames it over `path`.
+template <typename Bytes> void writeThroughTemporary(const std::string& path, Bytes&& bytes) {
     // A NUL would silently cut the path short at the system call.
     if (path.empty() || path.find('\0') != std::string::npos) fail("Cannot prepare image");
     std::filesystem::path target(path);
@@ -135,10 +136,27 @@ void writeImage(const RgbView& image, const std::string& path) {
 
     TemporaryFile file;
     if (!file.create(directory, stem)) fail("Cannot prepare image");
-    EncodedJpeg jpeg = encode(image);
-    if (!jpeg.bytes) fail("Cannot write image");
-    if (!file.writeAll(jpeg.bytes.get(), jpeg.size)) fail("Cannot write image");
+    const auto [data, size] = bytes();
+    if (!data) fail("Cannot write image");
+    if (!file.writeAll(data, size)) fail("Cannot write image");
     if (!file.commit(target)) fail("Cannot write image");
+}
+
+} // namespace
+
+void writeImage(const RgbView& image, const std::string& path) {
+    EncodedJpeg jpeg;
+    writeThroughTemporary(path, [&] {
+        jpeg = encode(image);
+        return std::pair<const unsigned char*, std::size_t>(jpeg.bytes.get(), jpeg.size);
+    });
+}
+
+void writeJpeg(std::span<const unsigned char> jpeg, const std::string& path) {
+    writeThroughTemporary(path, [&] {
+        return std::pair<const unsigned char*, std::size_t>(jpeg.empty() ? nullptr : jpeg.data(),
+                                                            jpeg.size());
+    });
 }
 
 } // namespace attachments

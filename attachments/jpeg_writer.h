@@ -2,6 +2,7 @@
 
 #include "attachments/rgb_image.h"
 
+#include <span>
 #include <string>
 
 namespace attachments {
@@ -12,5 +13,8 @@ namespace attachments {
 // Fails with "Cannot prepare image" when the temporary file cannot be created, and with
 // "Cannot write image" when encoding, writing or renaming fails (the temporary is removed).
 void writeImage(const RgbView& image, const std::string& path);
+
+// Writes an already encoded JPEG the same way, with the same failures.
+void writeJpeg(std::span<const unsigned char> jpeg, const std::string& path);
 
 } // namespace attachments

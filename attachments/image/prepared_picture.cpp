@@ -1,6 +1,7 @@
 #include "attachments/image/prepared_picture.h"
 
 #include "attachments/image/image_failures.h"
+#include "attachments/image/jpeg_row_encoder.h"
 #include "attachments/image/lanczos_scaler.h"
 #include "attachments/image/srgb_transform.h"
 
@@ -78,7 +79,10 @@ Placement place(int orientation, Size stored, int y) {
 
 class PictureBuilder final : public RowSink {
 public:
-    explicit PictureBuilder(int orientation) : orientation_(orientation) {}
+    // With `encodeRows`, a picture whose rows finish top to bottom (it stands as stored
+    // or mirrored) is encoded row by row instead of being kept whole.
+    PictureBuilder(int orientation, bool encodeRows)
+        : orientation_(orientation), encodeRows_(encodeRows) {}
 
     void start(const RowFormat& format) override {
         if (started_ || !acceptableSize(format.full) || format.size.width < 1 ||
@@ -93,6 +97,10 @@ public:
         source_.resize(format.size.width);
         straight_.resize(static_cast<std::size_t>(target_.width) * 4);
         converted_.resize(static_cast<std::size_t>(target_.width) * 3);
+        if (encodeRows_ && (orientation_ < 3 || orientation_ > 8)) {
+            encoder_ = std::make_unique<JpegRowEncoder>(upright.width, upright.height);
+            rowBuffer_.resize(static_cast<std::size_t>(upright.width) * 3);
+        }
         // Rows delivered at the output size skip the scaler: its one tap of weight 1
         // would give them back unchanged.
         unscaled_ = format.size == target_;
@@ -128,16 +136,24 @@ public:
         }
     }
 
-    RgbPicture finish() {
+    PreparedImage finish() {
         const bool done = unscaled_ ? finishedRows_ == target_.height : scaler_ && scaler_->done();
         if (!started_ || !done) failCannotPrepare();
-        return std::move(picture_);
+        PreparedImage prepared;
+        if (encoder_) prepared.jpeg = encoder_->finish();
+        prepared.picture = std::move(picture_);
+        return prepared;
     }
 
 private:
-    // Made with the first row, so that its pages are first touched on the thread that
-    // fills them, not on the decoder's.
-    unsigned char* output() {
+    // Where the pixels of row `y` go, `at` made relative to it: the one-row buffer when
+    // rows are encoded as they come, otherwise the picture. The picture is made with the
+    // first row, so that its pages are first touched on the thread that fills them.
+    unsigned char* output(int y, Placement& at) {
+        if (encoder_) {
+            at.start -= static_cast<std::ptrdiff_t>(y) * picture_.size.width;
+            return rowBuffer_.data();
+        }
         if (picture_.pixels.empty())
             picture_.pixels.resize(static_cast<std::size_t>(picture_.size.width) *
                                    picture_.size.height * 3);
@@ -146,20 +162,30 @@ private:
 
     // An opaque sRGB row at the output size: its bytes are the output's.
     void placeOpaqueRow(int y, const unsigned char* pixels) {
-        const Placement at = place(orientation_, target_, y);
-        unsigned char* out = output();
+        Placement at = place(orientation_, target_, y);
+        unsigned char* out = output(y, at);
         for (int x = 0; x < target_.width; ++x, pixels += 4) {
             unsigned char* o = out + (at.start + at.step * x) * 3;
             o[0] = pixels[0];
             o[1] = pixels[1];
             o[2] = pixels[2];
         }
+        encodeRow();
+    }
+
+    void encodeRow() {
+        if (encoder_) encoder_->row(rowBuffer_.data());
+    }
+
+    void finishRow(int y, const Pixel4* row) {
+        finishPixels(y, row);
+        encodeRow();
     }
 
     // One scaled row: to straight sRGB bytes over white, written where it stands upright.
-    void finishRow(int y, const Pixel4* row) {
-        const Placement at = place(orientation_, target_, y);
-        unsigned char* out = output();
+    void finishPixels(int y, const Pixel4* row) {
+        Placement at = place(orientation_, target_, y);
+        unsigned char* out = output(y, at);
         const bool alpha = hasAlpha(format_.layout);
         if (transform_ || isCmyk(format_.layout)) {
             for (int x = 0; x < target_.width; ++x) {
@@ -222,6 +248,9 @@ private:
     std::vector<unsigned char> straight_;
     std::vector<unsigned char> converted_;
     std::optional<LanczosScaler> scaler_;
+    bool encodeRows_;
+    std::unique_ptr<JpegRowEncoder> encoder_;
+    std::vector<unsigned char> rowBuffer_; // one upright row, when rows are encoded
     bool started_ = false;
     bool unscaled_ = false;
     int finishedRows_ = 0; // rows finished without the scaler
@@ -230,8 +259,10 @@ private:
 
 } // namespace
 
-RgbPicture preparePicture(ImageDecoder& decoder, const PipelineOptions& pipeline) {
-    PictureBuilder builder(decoder.orientation());
+namespace {
+
+PreparedImage prepare(ImageDecoder& decoder, bool encodeRows, const PipelineOptions& pipeline) {
+    PictureBuilder builder(decoder.orientation(), encodeRows);
     {
         // The decoder runs here; scaling and finishing run on the pipeline's worker.
         RowPipeline rows(builder, pipeline);
@@ -239,6 +270,16 @@ RgbPicture preparePicture(ImageDecoder& decoder, const PipelineOptions& pipeline
         rows.finish();
     }
     return builder.finish();
+}
+
+} // namespace
+
+PreparedImage prepareImage(ImageDecoder& decoder, const PipelineOptions& pipeline) {
+    return prepare(decoder, true, pipeline);
+}
+
+RgbPicture preparePicture(ImageDecoder& decoder, const PipelineOptions& pipeline) {
+    return prepare(decoder, false, pipeline).picture;
 }
 
 } // namespace attachments

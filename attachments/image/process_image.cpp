@@ -21,9 +21,13 @@ common::Json processImage(const common::Json& job, const std::string& input,
     const std::string path =
         (std::filesystem::path(output->get<std::string>()) / "image.jpg").string();
 
-    const RgbPicture picture = preparePicture(*decoder);
+    const PreparedImage prepared = prepareImage(*decoder);
     decoder.reset(); // the file and the codec's buffers are no longer needed
-    writeImage(picture.view(), path);
+    if (prepared.jpeg.empty()) {
+        writeImage(prepared.picture.view(), path);
+    } else {
+        writeJpeg(prepared.jpeg, path);
+    }
     report["items"] = common::Json::array({{{"file", "image.jpg"}, {"page", 0}, {"text", ""}}});
     return report;
 }
