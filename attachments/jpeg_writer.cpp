@@ -18,10 +18,6 @@
 namespace attachments {
 namespace {
 
-// 0.88 on a 0-to-1 quality scale is libjpeg's quality 88 on its 0-to-100 scale, with
-// libjpeg's default 4:2:0 chroma subsampling.
-constexpr int jpegQuality = 88;
-
 struct TurboDeleter {
     void operator()(void* handle) const { tjDestroy(handle); }
 };

@@ -7,6 +7,10 @@
 
 namespace attachments {
 
+// 0.88 on a 0-to-1 quality scale is libjpeg's quality 88 on its 0-to-100 scale; every
+// JPEG the tool writes uses it, with libjpeg's default 4:2:0 chroma subsampling.
+inline constexpr int jpegQuality = 88;
+
 // Encodes `image` as a JPEG at quality 88 into a temporary file beside `path`, then
 // renames it over `path`: a reader never sees half a file, and a symbolic link planted
 // under the name is replaced, not followed.

@@ -1,6 +1,7 @@
 #include "attachments/image/jpeg_row_encoder.h"
 
 #include "attachments/failure.h"
+#include "attachments/jpeg_writer.h"
 
 #include <csetjmp>
 #include <cstdio>
@@ -14,7 +15,6 @@
 namespace attachments {
 namespace {
 
-constexpr int kQuality = 88;
 constexpr std::size_t kFirstBufferBytes = 256 * 1024;
 
 [[noreturn]] void failWrite() {
@@ -116,7 +116,7 @@ JpegRowEncoder::JpegRowEncoder(int width, int height) : state_(std::make_unique<
     // both ways, quality 88 with the standard tables, the fast DCT below quality 96.
     const bool ok = runGuarded(s.errors, [&] {
         jpeg_set_defaults(&s.cinfo);
-        jpeg_set_quality(&s.cinfo, kQuality, TRUE);
+        jpeg_set_quality(&s.cinfo, jpegQuality, TRUE);
         s.cinfo.dct_method = JDCT_FASTEST;
         jpeg_set_colorspace(&s.cinfo, JCS_YCbCr);
         s.cinfo.comp_info[0].h_samp_factor = 2;
