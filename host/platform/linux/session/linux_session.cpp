@@ -57,18 +57,17 @@ public:
 
     bool screenCaptureAllowed() override { return display_.reachable() && display_.hasComposite(); }
 
+    // The accessibility bus's address changes only when its launcher restarts, and then the
+    // old bus goes away: a connection still open needs no question to the session bus.
     bool accessibilityTrusted() override {
+        if (accessibilityBus_ && !g_dbus_connection_is_closed(accessibilityBus_.get())) return true;
         dbus::Variant reply = dbus::call(sessionBus(), "org.a11y.Bus", "/org/a11y/bus",
                                          "org.a11y.Bus", "GetAddress", nullptr, "(s)",
                                          /*autoStart=*/true);
         if (!reply) return false;
         const gchar* address = nullptr;
         g_variant_get(reply.get(), "(&s)", &address);
-        if (accessibilityBus_ && address == accessibilityAddress_ &&
-            !g_dbus_connection_is_closed(accessibilityBus_.get()))
-            return true;
-        accessibilityAddress_ = address;
-        accessibilityBus_ = dbus::connectAddress(accessibilityAddress_);
+        accessibilityBus_ = dbus::connectAddress(address);
         return accessibilityBus_ != nullptr;
     }
 
@@ -187,7 +186,6 @@ private:
     dbus::Connection systemBus_;
     bool systemBusTried_ = false;
     dbus::Connection accessibilityBus_;
-    std::string accessibilityAddress_;
     std::shared_ptr<Deliver> deliver_;
     std::unique_ptr<ScreenSaverEvents> screenSaverEvents_;
     std::vector<guint> signalIds_;
