@@ -3,8 +3,8 @@
 #include "attachments/image/exif_orientation.h"
 #include "attachments/image/format_decoders.h"
 #include "attachments/image/image_failures.h"
+#include "attachments/image/jpeg_error_trap.h"
 
-#include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,17 +20,6 @@ namespace {
 // decoder loop over thousands of tiny scans.
 constexpr int kMaxScans = 500;
 
-struct JpegErrors {
-    jpeg_error_mgr manager; // first, so libjpeg's pointer to it is a pointer to this
-    std::jmp_buf jump;
-    bool damaged = false;
-};
-
-// libjpeg's default error exit ends the process; this one jumps back to runGuarded().
-[[noreturn]] void errorExit(j_common_ptr cinfo) {
-    std::longjmp(reinterpret_cast<JpegErrors*>(cinfo->err)->jump, 1);
-}
-
 // Warnings about the entropy-coded data mean missing or garbled pixels that libjpeg
 // would fill with grey: the picture is damaged. Other warnings are harmless.
 void emitMessage(j_common_ptr cinfo, int level) {
@@ -43,29 +32,19 @@ void emitMessage(j_common_ptr cinfo, int level) {
     case JWRN_ARITH_BAD_CODE:
     case JWRN_NOT_SEQUENTIAL:
     case JWRN_BOGUS_PROGRESSION:
-        reinterpret_cast<JpegErrors*>(cinfo->err)->damaged = true;
+        JpegErrorTrap::of(cinfo).damaged = true;
         break;
     default:
         break;
     }
 }
 
-void outputMessage(j_common_ptr) {}
-
 void limitScans(j_common_ptr cinfo) {
     if (cinfo->is_decompressor &&
         reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxScans) {
-        reinterpret_cast<JpegErrors*>(cinfo->err)->damaged = true;
+        JpegErrorTrap::of(cinfo).damaged = true;
         cinfo->err->error_exit(cinfo);
     }
-}
-
-// Runs `step` with the error exit armed; false when libjpeg raised an error. `step` calls
-// libjpeg only and keeps no object with a destructor, so the jump skips no cleanup.
-template <typename Step> [[gnu::noinline]] bool runGuarded(JpegErrors& errors, Step&& step) {
-    if (setjmp(errors.jump) != 0) return false;
-    step();
-    return true;
 }
 
 bool isMarker(const jpeg_saved_marker_ptr m, int code, const char* tag, std::size_t tagLength) {
@@ -81,10 +60,7 @@ class JpegDecoder final : public ImageDecoder {
 public:
     explicit JpegDecoder(UniqueFile file) : file_(std::move(file)) {
         std::memset(&cinfo_, 0, sizeof cinfo_);
-        cinfo_.err = jpeg_std_error(&errors_.manager);
-        errors_.manager.error_exit = errorExit;
-        errors_.manager.emit_message = emitMessage;
-        errors_.manager.output_message = outputMessage;
+        cinfo_.err = errors_.arm(emitMessage);
         progress_.progress_monitor = limitScans;
         if (!runGuarded(errors_, [&] { jpeg_create_decompress(&cinfo_); })) failUnsupported();
         created_ = true;
@@ -198,7 +174,7 @@ private:
     }
 
     UniqueFile file_;
-    JpegErrors errors_{};
+    JpegErrorTrap errors_{};
     jpeg_progress_mgr progress_{};
     jpeg_decompress_struct cinfo_;
     bool created_ = false;

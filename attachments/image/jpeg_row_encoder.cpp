@@ -1,9 +1,9 @@
 #include "attachments/image/jpeg_row_encoder.h"
 
 #include "attachments/failure.h"
+#include "attachments/image/jpeg_error_trap.h"
 #include "attachments/jpeg_writer.h"
 
-#include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -19,27 +19,6 @@ constexpr std::size_t kFirstBufferBytes = 256 * 1024;
 
 [[noreturn]] void failWrite() {
     fail("Cannot write image");
-}
-
-struct EncoderErrors {
-    jpeg_error_mgr manager; // first, so libjpeg's pointer to it is a pointer to this
-    std::jmp_buf jump;
-};
-
-// libjpeg's default error exit ends the process; this one jumps back to runGuarded().
-[[noreturn]] void errorExit(j_common_ptr cinfo) {
-    std::longjmp(reinterpret_cast<EncoderErrors*>(cinfo->err)->jump, 1);
-}
-
-void silent(j_common_ptr, int) {}
-void silentOutput(j_common_ptr) {}
-
-// Runs `step` with the error exit armed; false when libjpeg raised an error. `step`
-// calls libjpeg only and keeps no object with a destructor, so the jump skips no cleanup.
-template <typename Step> [[gnu::noinline]] bool runGuarded(EncoderErrors& errors, Step&& step) {
-    if (setjmp(errors.jump) != 0) return false;
-    step();
-    return true;
 }
 
 // The compressed bytes go to a vector that grows as needed.
@@ -83,7 +62,7 @@ void termDestination(j_compress_ptr cinfo) {
 } // namespace
 
 struct JpegRowEncoder::State {
-    EncoderErrors errors{};
+    JpegErrorTrap errors{};
     jpeg_compress_struct cinfo{};
     VectorDestination destination{};
     bool created = false;
@@ -97,10 +76,7 @@ struct JpegRowEncoder::State {
 JpegRowEncoder::JpegRowEncoder(int width, int height) : state_(std::make_unique<State>()) {
     if (width < 1 || height < 1) failWrite();
     State& s = *state_;
-    s.cinfo.err = jpeg_std_error(&s.errors.manager);
-    s.errors.manager.error_exit = errorExit;
-    s.errors.manager.emit_message = silent;
-    s.errors.manager.output_message = silentOutput;
+    s.cinfo.err = s.errors.arm();
     s.destination.bytes.resize(kFirstBufferBytes);
     s.destination.manager.init_destination = initDestination;
     s.destination.manager.empty_output_buffer = emptyOutputBuffer;
