@@ -257,10 +257,6 @@ private:
     RgbPicture picture_;
 };
 
-} // namespace
-
-namespace {
-
 PreparedImage prepare(ImageDecoder& decoder, bool encodeRows, const PipelineOptions& pipeline) {
     PictureBuilder builder(decoder.orientation(), encodeRows);
     {
