@@ -3,7 +3,7 @@
 #include "attachments/image/exif_orientation.h"
 #include "attachments/image/format_decoders.h"
 #include "attachments/image/image_failures.h"
-#include "attachments/image/jpeg_error_trap.h"
+#include "common/jpeg_error_trap.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +15,8 @@
 
 namespace attachments {
 namespace {
+
+using common::JpegErrorTrap;
 
 // More scans than any sane progressive file has; a crafted file could otherwise make the
 // decoder loop over thousands of tiny scans.

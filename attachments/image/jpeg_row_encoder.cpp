@@ -1,8 +1,8 @@
 #include "attachments/image/jpeg_row_encoder.h"
 
 #include "attachments/failure.h"
-#include "attachments/image/jpeg_error_trap.h"
 #include "attachments/jpeg_writer.h"
+#include "common/jpeg_error_trap.h"
 
 #include <cstdio>
 #include <cstring>
@@ -14,6 +14,8 @@
 
 namespace attachments {
 namespace {
+
+using common::JpegErrorTrap;
 
 constexpr std::size_t kFirstBufferBytes = 256 * 1024;
 

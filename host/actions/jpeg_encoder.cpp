@@ -1,27 +1,13 @@
 #include "host/actions/jpeg_encoder.h"
 
-// clang-format off
-#include <cstdio> // jpeglib.h needs FILE declared first
-#include <jpeglib.h>
-#include <jerror.h>
-// clang-format on
+#include "common/jpeg_error_trap.h"
 
-#include <csetjmp>
+#include <jerror.h>
+
 #include <new>
 
 namespace host {
 namespace {
-
-// libjpeg reports errors by calling error_exit, which must not return: it jumps back to
-// the encode call, which then fails cleanly. No C++ object lives between the two points.
-struct ErrorTrap {
-    jpeg_error_mgr manager;
-    std::jmp_buf jump;
-};
-
-[[noreturn]] void jumpBack(j_common_ptr codec) {
-    std::longjmp(reinterpret_cast<ErrorTrap*>(codec->err)->jump, 1);
-}
 
 // A destination that grows a vector; it starts at a size most window captures fit in.
 struct VectorSink {
@@ -42,10 +28,15 @@ void startSink(j_compress_ptr codec) {
 boolean growSink(j_compress_ptr codec) {
     auto& sink = sinkOf(codec);
     const std::size_t used = sink.out->size();
+    bool grown = true;
     try {
         sink.out->resize(used * 2);
     } catch (const std::bad_alloc&) {
-        // An exception must not cross the C library: fail through its own error path.
+        grown = false;
+    }
+    if (!grown) {
+        // An exception must not cross the C library: fail through its own error path, once
+        // the handler has been left.
         codec->err->msg_code = JERR_OUT_OF_MEMORY;
         codec->err->error_exit(reinterpret_cast<j_common_ptr>(codec));
     }
@@ -72,14 +63,9 @@ bool describesItself(const platform::CapturedImage& image) {
 bool compress(const platform::CapturedImage& image, int quality, std::vector<JSAMPROW>& rows,
               std::vector<unsigned char>& out) {
     jpeg_compress_struct codec;
-    ErrorTrap trap;
-    codec.err = jpeg_std_error(&trap.manager);
-    trap.manager.error_exit = jumpBack;
-    if (setjmp(trap.jump)) {
-        jpeg_destroy_compress(&codec);
-        return false;
-    }
-    jpeg_create_compress(&codec);
+    common::JpegErrorTrap trap{};
+    codec.err = trap.arm();
+    if (!runGuarded(trap, [&] { jpeg_create_compress(&codec); })) return false;
     VectorSink sink{{}, &out};
     sink.manager.init_destination = startSink;
     sink.manager.empty_output_buffer = growSink;
@@ -90,13 +76,15 @@ bool compress(const platform::CapturedImage& image, int quality, std::vector<JSA
     codec.image_height = static_cast<JDIMENSION>(image.height);
     codec.input_components = 4;
     codec.in_color_space = JCS_EXT_BGRX;
-    jpeg_set_defaults(&codec);
-    jpeg_set_quality(&codec, quality, TRUE);
-    jpeg_start_compress(&codec, TRUE);
-    jpeg_write_scanlines(&codec, rows.data(), static_cast<JDIMENSION>(rows.size()));
-    jpeg_finish_compress(&codec);
+    const bool encoded = runGuarded(trap, [&] {
+        jpeg_set_defaults(&codec);
+        jpeg_set_quality(&codec, quality, TRUE);
+        jpeg_start_compress(&codec, TRUE);
+        jpeg_write_scanlines(&codec, rows.data(), static_cast<JDIMENSION>(rows.size()));
+        jpeg_finish_compress(&codec);
+    });
     jpeg_destroy_compress(&codec);
-    return true;
+    return encoded;
 }
 
 } // namespace

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <jpeglib.h>
 
-namespace attachments {
+namespace common {
 
 struct JpegErrorTrap {
     jpeg_error_mgr manager; // first, so libjpeg's pointer to it is a pointer to this
@@ -38,4 +38,4 @@ template <typename Step> [[gnu::noinline]] bool runGuarded(JpegErrorTrap& trap, 
     return true;
 }
 
-} // namespace attachments
+} // namespace common
