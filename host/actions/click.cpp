@@ -1,9 +1,8 @@
 #include "host/actions/input_bodies.h"
 
-#include "host/actions/params.h"
+#include "host/base/host_error.h"
+#include "host/base/params.h"
 #include "host/inventory/window_fields.h"
-#include "host/session/host.h"
-#include "host/session/host_error.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,10 +10,6 @@
 
 namespace host {
 namespace {
-
-[[noreturn]] void fail(const char* code) {
-    throw HostError{code};
-}
 
 // The window that would receive a click at `p`: the front-most one containing it that is
 // not fully transparent (no alpha counts as opaque). Windows of every owner and layer count.
@@ -38,29 +33,28 @@ float single(double value) {
 
 } // namespace
 
-common::Json click(Host& host, const common::Json& params, ActionContext& context) {
+common::Json click(Platform& platform, const common::Json& params, ActionContext& context) {
     const auto x = params::number(params, "x");
     const auto y = params::number(params, "y");
     const auto& bounds = context.bounds;
     if (!x || !y || !std::isfinite(*x) || !std::isfinite(*y) || *x < 0 || *y < 0 ||
         *x >= bounds.width || *y >= bounds.height)
-        fail("outside_window");
+        fail(ErrorCode::OutsideWindow);
     const platform::Point p{bounds.x + *x, bounds.y + *y};
 
-    auto& platform = host.platform();
     auto hit = windowAt(platform.windowServer, p);
-    if (!hit || asWindowNumber(hit->number) != context.windowId) fail("window_obscured");
+    if (!hit || asWindowNumber(hit->number) != context.windowId) fail(ErrorCode::WindowObscured);
 
     auto& ax = platform.accessibility;
     platform::ElementAtResult found;
     {
         auto systemWide = ax.createSystemWide();
-        if (!systemWide) fail("target_unavailable");
+        if (!systemWide) fail(ErrorCode::TargetUnavailable);
         found = ax.elementAtPosition(*systemWide, single(p.x), single(p.y));
     }
-    if (found.status != 0 || !found.element) fail("target_unavailable");
-    if (ax.pid(*found.element).value_or(0) != context.pid) fail("unsupported_click");
-    if (ax.performAction(*found.element, "AXPress") != 0) fail("unsupported_click");
+    if (found.status != 0 || !found.element) fail(ErrorCode::TargetUnavailable);
+    if (ax.pid(*found.element).value_or(0) != context.pid) fail(ErrorCode::UnsupportedClick);
+    if (ax.performAction(*found.element, "AXPress") != 0) fail(ErrorCode::UnsupportedClick);
     return completed();
 }
 

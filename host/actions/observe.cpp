@@ -3,10 +3,10 @@
 #include "common/base64.h"
 #include "host/actions/capture_size.h"
 #include "host/actions/jpeg_encoder.h"
-#include "host/actions/params.h"
+#include "host/base/host_error.h"
+#include "host/base/params.h"
 #include "host/inventory/target.h"
 #include "host/session/host.h"
-#include "host/session/host_error.h"
 
 #include <atomic>
 #include <memory>
@@ -19,14 +19,15 @@ namespace {
 // it hands to the capture service.
 class ObserveRequest : public std::enable_shared_from_this<ObserveRequest> {
 public:
-    ObserveRequest(Host& host, const common::Json& params, Reply reply)
-        : host_(host), lifeline_(host.lifeline()), params_(params::deepCopy(params)),
-          reply_(std::move(reply)) {}
+    ObserveRequest(Host& host, platform::Platform& platform, const common::Json& params,
+                   Reply reply)
+        : host_(host), platform_(platform), lifeline_(host.lifeline()),
+          params_(params::deepCopy(params)), reply_(std::move(reply)) {}
 
     void start() {
         attempt([&] {
-            before_ = target(host_, params_);
-            host_.platform().capture.shareableContent(resumeWith(&ObserveRequest::onContent));
+            before_ = target(host_, platform_, params_);
+            platform_.capture.shareableContent(resumeWith(&ObserveRequest::onContent));
         });
     }
 
@@ -59,22 +60,22 @@ private:
                 break;
             }
         }
-        if (!listed) throw HostError{"target_changed"};
+        if (!listed) fail(ErrorCode::TargetChanged);
         const auto size = captureSize(wanted.bounds.width, wanted.bounds.height);
-        host_.platform().capture.captureWindow(wanted.windowId, size.width, size.height,
-                                               resumeWith(&ObserveRequest::onImage));
+        platform_.capture.captureWindow(wanted.windowId, size.width, size.height,
+                                        resumeWith(&ObserveRequest::onImage));
     }
 
     void onImage(Image& image) {
         if (!image) return finish(EngineFailure{});
         // The window must still be there and the screen still usable; what changed in the
         // meantime (a move) is left for the next input request to notice.
-        target(host_, params_);
+        target(host_, platform_, params_);
         host_.requireScreen();
 
         auto jpeg = encodeJpeg(*image, kCaptureJpegQuality);
         if (!jpeg) return finish(EngineFailure{});
-        if (jpeg->size() > kLargestJpeg) throw HostError{"image_too_large"};
+        if (jpeg->size() > kLargestJpeg) fail(ErrorCode::ImageTooLarge);
         const auto& b = before_.bounds;
         auto frameId = host_.frames().registerFrame(before_.windowId, before_.pid, b);
 
@@ -112,6 +113,7 @@ private:
     }
 
     Host& host_;
+    platform::Platform& platform_;
     std::shared_ptr<QueueLifeline> lifeline_;
     const common::Json params_;
     Reply reply_;
@@ -121,8 +123,8 @@ private:
 
 } // namespace
 
-void observe(Host& host, const common::Json& params, Reply reply) {
-    std::make_shared<ObserveRequest>(host, params, std::move(reply))->start();
+void observe(Host& host, platform::Platform& platform, const common::Json& params, Reply reply) {
+    std::make_shared<ObserveRequest>(host, platform, params, std::move(reply))->start();
 }
 
 } // namespace host

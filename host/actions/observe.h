@@ -4,7 +4,8 @@
 // requests may be answered first.
 
 #include "common/json.h"
-#include "host/actions/outcome.h"
+#include "host/base/outcome.h"
+#include "host/platform/platform.h"
 
 namespace host {
 
@@ -15,6 +16,6 @@ inline constexpr std::size_t kLargestJpeg = 2'499'999; // bytes
 // Answers {bounds, frameId, height, image, mimeType, width} through `reply`, exactly once,
 // on the main thread; or a HostError, or EngineFailure when the capture service fails.
 // A capture that completes after the host is gone is dropped unanswered.
-void observe(Host& host, const common::Json& params, Reply reply);
+void observe(Host& host, platform::Platform& platform, const common::Json& params, Reply reply);
 
 } // namespace host

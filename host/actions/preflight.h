@@ -6,6 +6,7 @@
 #include "common/json.h"
 #include "host/inventory/target.h"
 #include "host/platform/accessibility_port.h"
+#include "host/platform/platform.h"
 
 namespace host {
 
@@ -25,6 +26,7 @@ inline constexpr double kGeometryTolerance = 2.0;  // points, exclusive
 inline constexpr float kApplicationTimeout = 2.0f; // seconds
 
 // Reads `frameId` from the request's parameters. Throws HostError.
-ActionContext prepareAction(Host& host, const ResolvedTarget& target, const common::Json& params);
+ActionContext prepareAction(Host& host, platform::Platform& platform, const ResolvedTarget& target,
+                            const common::Json& params);
 
 } // namespace host

@@ -1,8 +1,7 @@
 #include "host/actions/input_bodies.h"
 
-#include "host/actions/params.h"
-#include "host/session/host.h"
-#include "host/session/host_error.h"
+#include "host/base/host_error.h"
+#include "host/base/params.h"
 
 namespace host {
 namespace {
@@ -11,15 +10,15 @@ constexpr std::uint16_t kTabKeyCode = 48;
 
 } // namespace
 
-common::Json pressKey(Host& host, const common::Json& params, ActionContext& context) {
-    if (params::string(params, "key") != "Tab") throw HostError{"unsupported_key"};
+common::Json pressKey(Platform& platform, const common::Json& params, ActionContext& context) {
+    if (params::string(params, "key") != "Tab") fail(ErrorCode::UnsupportedKey);
 
-    auto& events = host.platform().events;
+    auto& events = platform.events;
     // Both events exist before either is posted, so a failure posts nothing.
     auto down = events.createKeyboardEvent(kTabKeyCode, true);
-    if (!down) throw HostError{"input_unavailable"};
+    if (!down) fail(ErrorCode::InputUnavailable);
     auto up = events.createKeyboardEvent(kTabKeyCode, false);
-    if (!up) throw HostError{"input_unavailable"};
+    if (!up) fail(ErrorCode::InputUnavailable);
     events.postToPid(context.pid, *down);
     events.postToPid(context.pid, *up);
     return completed();

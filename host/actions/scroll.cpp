@@ -1,18 +1,17 @@
 #include "host/actions/input_bodies.h"
 
 #include "host/actions/ax_values.h"
-#include "host/actions/params.h"
-#include "host/session/host.h"
-#include "host/session/host_error.h"
+#include "host/base/host_error.h"
+#include "host/base/params.h"
 
 namespace host {
 
-common::Json scroll(Host& host, const common::Json& params, ActionContext& context) {
-    const HostError refused{"unsupported_scroll"};
+common::Json scroll(Platform& platform, const common::Json& params, ActionContext& context) {
+    const HostError refused{ErrorCode::UnsupportedScroll};
     const auto direction = params::string(params, "direction");
     if (direction != "up" && direction != "down") throw refused;
 
-    auto& ax = host.platform().accessibility;
+    auto& ax = platform.accessibility;
     auto read = ax.copyAttribute(*context.application, "AXFocusedUIElement");
     if (read.status != 0) throw refused;
     auto element = elementValue(read);

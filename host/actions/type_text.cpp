@@ -2,9 +2,8 @@
 
 #include "common/graphemes.h"
 #include "host/actions/ax_values.h"
-#include "host/actions/params.h"
-#include "host/session/host.h"
-#include "host/session/host_error.h"
+#include "host/base/host_error.h"
+#include "host/base/params.h"
 
 namespace host {
 namespace {
@@ -13,15 +12,15 @@ constexpr std::size_t kTextLimit = 2000; // user-perceived characters
 
 } // namespace
 
-common::Json typeText(Host& host, const common::Json& params, ActionContext& context) {
+common::Json typeText(Platform& platform, const common::Json& params, ActionContext& context) {
     const auto text = params::string(params, "text");
-    if (!text || common::countGraphemes(*text) > kTextLimit) throw HostError{"invalid_text"};
+    if (!text || common::countGraphemes(*text) > kTextLimit) fail(ErrorCode::InvalidText);
 
-    auto& ax = host.platform().accessibility;
+    auto& ax = platform.accessibility;
     auto focusedRead = ax.copyAttribute(*context.application, "AXFocusedUIElement");
-    if (focusedRead.status != 0) throw HostError{"no_focused_field"};
+    if (focusedRead.status != 0) fail(ErrorCode::NoFocusedField);
     auto field = elementValue(focusedRead);
-    if (!field) throw HostError{"no_focused_field"};
+    if (!field) fail(ErrorCode::NoFocusedField);
 
     // All three are read before any is judged; their statuses do not count.
     auto role = stringValue(ax.copyAttribute(*field, "AXRole"));
@@ -29,7 +28,7 @@ common::Json typeText(Host& host, const common::Json& params, ActionContext& con
     auto windowRead = ax.copyAttribute(*field, "AXWindow");
     auto window = elementValue(windowRead);
 
-    const HostError refused{"unsupported_text_field"};
+    const HostError refused{ErrorCode::UnsupportedTextField};
     if (role != "AXTextField" && role != "AXTextArea") throw refused;
     if (subrole == "AXSecureTextField") throw refused; // never a password field
     if (!window || !ax.equal(*window, *context.focusedWindow)) throw refused;

@@ -14,10 +14,12 @@ struct OutcomeMembers {
         if (result.is_object())
             answer["result"] = result;
         else
-            answer["error"] = "engine_failed";
+            answer["error"] = wireName(ErrorCode::EngineFailed);
     }
-    void operator()(const HostError& error) const { answer["error"] = error.code; }
-    void operator()(const EngineFailure&) const { answer["error"] = "engine_failed"; }
+    void operator()(const HostError& error) const { answer["error"] = error.name(); }
+    void operator()(const EngineFailure&) const {
+        answer["error"] = wireName(ErrorCode::EngineFailed);
+    }
 };
 
 } // namespace

@@ -1,7 +1,7 @@
 #pragma once
 // Answers: the line written for one request, and where it goes.
 
-#include "host/actions/outcome.h"
+#include "host/base/outcome.h"
 
 #include <optional>
 #include <string>

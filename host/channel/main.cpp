@@ -1,12 +1,9 @@
 // skelmor: the computer-use host. JSON requests on standard input, one per line; JSON
 // answers on standard output, one per line. No options, no configuration.
 
-#include "host/channel/glib_main_queue.h"
 #include "host/channel/request_loop.h"
 #include "host/channel/serve.h"
-#include "host/platform/linux/linux_platform.h"
-
-#include <glib.h>
+#include "host/platform/backend.h"
 
 #include <csignal>
 #include <fcntl.h>
@@ -14,21 +11,9 @@
 
 namespace {
 
-void discardLog(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
-
-GLogWriterOutput discardStructuredLog(GLogLevelFlags, const GLogField*, gsize, gpointer) {
-    return G_LOG_WRITER_HANDLED;
-}
-
-void discardPrint(const gchar*) {}
-
-// Nothing is ever written on standard error: the libraries' own messages are dropped, and
-// in release builds the descriptor itself leads nowhere.
+// Nothing is ever written on standard error: in release builds the descriptor leads
+// nowhere (the backend keeps its libraries' own messages to themselves).
 void silenceStandardError() {
-    g_log_set_default_handler(&discardLog, nullptr);
-    g_log_set_writer_func(&discardStructuredLog, nullptr, nullptr);
-    g_set_printerr_handler(&discardPrint);
-    g_set_print_handler(&discardPrint);
 #ifdef NDEBUG
     const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
     if (null >= 0) {
@@ -46,10 +31,8 @@ int main() {
     // until its input ends.
     std::signal(SIGPIPE, SIG_IGN);
     silenceStandardError();
-    // The queue outlives the desktop: a service that completes late posts into a closed
-    // queue, which drops the job.
-    host::GlibMainQueue queue;
-    auto desktop = host::platform::linux_desktop::makeLinuxPlatform();
-    host::serve(queue, desktop->platform(), STDIN_FILENO, STDOUT_FILENO, &host::exitOnOverflow);
+    auto backend = host::platform::openBackend();
+    host::serve(backend->mainLoop(), backend->platform(), STDIN_FILENO, STDOUT_FILENO,
+                &host::exitOnOverflow);
     return 0;
 }

@@ -1,6 +1,8 @@
 #include "host/channel/request_loop.h"
 
+#include "host/actions/dispatcher.h"
 #include "host/channel/request.h"
+#include "host/session/host.h"
 
 #include <memory>
 #include <unistd.h>
@@ -8,8 +10,10 @@
 
 namespace host {
 
-RequestLoop::RequestLoop(Host& host, AnswerSink& answers, std::function<void()> overflow)
-    : host_(host), answers_(answers), overflow_(std::move(overflow)) {}
+RequestLoop::RequestLoop(Host& host, platform::Platform& platform, MainQueue& queue,
+                         AnswerSink& answers, std::function<void()> overflow)
+    : host_(host), platform_(platform), queue_(queue), answers_(answers),
+      overflow_(std::move(overflow)) {}
 
 void RequestLoop::chunk(std::string_view bytes) {
     auto& buffer = host_.buffer();
@@ -31,11 +35,13 @@ void RequestLoop::queueRequest(std::string_view line) {
     // Shared, so the job can be copied without copying the parameters.
     auto job = std::make_shared<Request>(std::move(*request));
     Host* host = &host_;
+    platform::Platform* platform = &platform_;
     AnswerSink* answers = &answers_;
-    host_.queue().post([host, answers, job] {
-        host->handle(job->method, job->params, [answers, id = job->id](Outcome outcome) {
-            if (auto line = answerLine(id, outcome)) answers->write(*line);
-        });
+    queue_.post([host, platform, answers, job] {
+        handle(*host, *platform, job->method, job->params,
+               [answers, id = job->id](Outcome outcome) {
+                   if (auto line = answerLine(id, outcome)) answers->write(*line);
+               });
     });
 }
 

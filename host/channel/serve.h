@@ -1,8 +1,8 @@
 #pragma once
-// The whole life of the host over one input and one output: the host, the reading thread,
-// the main queue on this thread's GLib main context, until end of input.
+// The whole life of the host over one input and one output: the host, the reading thread
+// and the main loop on the calling thread, until end of input.
 
-#include "host/channel/glib_main_queue.h"
+#include "host/base/main_queue.h"
 #include "host/platform/platform.h"
 
 #include <functional>
@@ -11,13 +11,10 @@ namespace host {
 
 // Serves requests read from `in` and answers them on `out`, on the calling thread, until
 // end of input; requests queued behind the end are never run. `overflow` is called (and
-// must not return in the program) when too much input is pending. `queue` runs on the
-// calling thread's main context; it must outlive the platform, whose services may still
-// complete work (and post it, to be dropped) after this returns.
-void serve(GlibMainQueue& queue, platform::Platform& platform, int in, int out,
+// must not return in the program) when too much input is pending. `loop` must outlive the
+// platform, whose services may still complete work (and post it, to be dropped) after this
+// returns.
+void serve(MainLoop& loop, platform::Platform& platform, int in, int out,
            std::function<void()> overflow);
-// The same with a queue of its own, for a platform whose services complete nothing after
-// this returns (an in-memory desktop).
-void serve(platform::Platform& platform, int in, int out, std::function<void()> overflow);
 
 } // namespace host

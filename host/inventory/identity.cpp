@@ -2,8 +2,8 @@
 
 #include "common/base64.h"
 #include "common/graphemes.h"
+#include "host/base/host_error.h"
 #include "host/inventory/resolved_path.h"
-#include "host/session/host_error.h"
 
 #include <filesystem>
 
@@ -12,10 +12,6 @@ namespace {
 
 constexpr std::size_t kNameLimit = 80;
 constexpr int kIconPoints = 32;
-
-[[noreturn]] void fail(const char* code) {
-    throw HostError{code};
-}
 
 std::string displayName(platform::Bundle& bundle, const std::string& location) {
     if (auto name = bundle.infoString("CFBundleDisplayName")) return *name;
@@ -30,60 +26,64 @@ std::string iconBase64(platform::BundlePort& bundles, const std::string& locatio
 }
 
 struct OpenedBundle {
-    std::string location;
     std::unique_ptr<platform::Bundle> bundle;
-    common::Json pinned;
+    PinnedIdentity pinned;
 };
 
 OpenedBundle openPinned(platform::Platform& platform, const std::string& path) {
     auto location = resolvedPath(path);
-    if (!location) fail("invalid_app");
+    if (!location) fail(ErrorCode::InvalidApp);
     // The extension is judged after resolution: a link named X.app to a plain folder is no app.
-    if (std::filesystem::path(*location).extension() != ".app") fail("invalid_app");
+    if (std::filesystem::path(*location).extension() != ".app") fail(ErrorCode::InvalidApp);
 
     auto bundle = platform.bundles.open(*location);
-    if (!bundle) fail("invalid_app");
+    if (!bundle) fail(ErrorCode::InvalidApp);
     auto bundleId = bundle->identifier();
-    if (!bundleId) fail("invalid_app");
+    if (!bundleId) fail(ErrorCode::InvalidApp);
     auto executable = bundle->executablePath();
-    if (!executable) fail("invalid_app");
+    if (!executable) fail(ErrorCode::InvalidApp);
 
     auto& signing = platform.codeSigning;
     auto code = signing.createStaticCode(*location);
-    if (!code) fail("unsigned_app");
-    if (!signing.checkStaticValidity(*code)) fail("unsigned_app");
+    if (!code) fail(ErrorCode::UnsignedApp);
+    if (!signing.checkStaticValidity(*code)) fail(ErrorCode::UnsignedApp);
     auto information = signing.signingInformation(*code);
-    if (!information || !information->identifier) fail("unsigned_app");
+    if (!information || !information->identifier) fail(ErrorCode::UnsignedApp);
     auto requirement = signing.designatedRequirement(*code);
-    if (!requirement) fail("unsigned_app");
+    if (!requirement) fail(ErrorCode::UnsignedApp);
 
     // A declared executable that cannot be resolved keeps its declared spelling; the
     // running-instance check then simply finds no process with it.
     auto resolvedExecutable = resolvedPath(*executable);
-    common::Json pinned{
-        {"path", *location},
-        {"bundleId", *bundleId},
-        {"signedId", *information->identifier},
-        {"teamId", information->teamIdentifier.value_or("")},
-        {"executable", resolvedExecutable.value_or(*executable)},
-        {"requirement", *requirement},
-    };
-    return {std::move(*location), std::move(bundle), std::move(pinned)};
+    PinnedIdentity pinned{std::move(*location),
+                          std::move(*bundleId),
+                          std::move(*information->identifier),
+                          information->teamIdentifier.value_or(""),
+                          resolvedExecutable.value_or(*executable),
+                          std::move(*requirement)};
+    return {std::move(bundle), std::move(pinned)};
 }
 
 } // namespace
 
-common::Json pinnedIdentity(platform::Platform& platform, const std::string& path) {
+PinnedIdentity pinnedIdentity(platform::Platform& platform, const std::string& path) {
     return openPinned(platform, path).pinned;
 }
 
 common::Json identity(platform::Platform& platform, const std::string& path) {
     auto opened = openPinned(platform, path);
-    common::Json result = std::move(opened.pinned);
-    result["name"] = std::string(
-        common::firstGraphemes(displayName(*opened.bundle, opened.location), kNameLimit));
-    result["icon"] = iconBase64(platform.bundles, opened.location);
-    return result;
+    const auto& pinned = opened.pinned;
+    return common::Json{
+        {"path", pinned.path},
+        {"bundleId", pinned.bundleId},
+        {"signedId", pinned.signedId},
+        {"teamId", pinned.teamId},
+        {"executable", pinned.executable},
+        {"requirement", pinned.requirement},
+        {"name",
+         std::string(common::firstGraphemes(displayName(*opened.bundle, pinned.path), kNameLimit))},
+        {"icon", iconBase64(platform.bundles, pinned.path)},
+    };
 }
 
 } // namespace host

@@ -1,13 +1,13 @@
 #include "host/inventory/target.h"
 
-#include "host/actions/params.h"
+#include "host/base/host_error.h"
+#include "host/base/params.h"
 #include "host/inventory/windows.h"
-#include "host/session/host_error.h"
 
 namespace host {
 
-ResolvedTarget target(Host& host, const common::Json& params) {
-    const HostError changed{"target_changed"};
+ResolvedTarget target(Host& host, platform::Platform& platform, const common::Json& params) {
+    const HostError changed{ErrorCode::TargetChanged};
     auto app = params::object(params, "app");
     if (!app) throw changed;
     auto wanted = params::object(params, "target");
@@ -17,15 +17,9 @@ ResolvedTarget target(Host& host, const common::Json& params) {
     auto pid = params::i32(*wanted, "pid");
     if (!pid) throw changed;
 
-    for (const auto& window : windows(host, *app)) {
-        if (window.at("windowId").get<std::uint32_t>() != *windowId ||
-            window.at("pid").get<std::int32_t>() != *pid)
-            continue;
-        const auto& b = window.at("bounds");
-        return {*windowId, *pid,
-                platform::Rect{b.at("x").get<double>(), b.at("y").get<double>(),
-                               b.at("width").get<double>(), b.at("height").get<double>()}};
-    }
+    for (const auto& window : windows(host, platform, *app))
+        if (window.windowId == *windowId && window.pid == *pid)
+            return {*windowId, *pid, window.bounds};
     throw changed;
 }
 

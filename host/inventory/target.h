@@ -4,6 +4,7 @@
 
 #include "common/json.h"
 #include "host/platform/geometry.h"
+#include "host/platform/platform.h"
 
 #include <cstdint>
 
@@ -19,6 +20,6 @@ struct ResolvedTarget {
 
 // Reads `app` and `target` ({windowId, pid}) from the request's parameters; a malformed
 // request is "target_changed" before anything else is asked. Throws HostError.
-ResolvedTarget target(Host& host, const common::Json& params);
+ResolvedTarget target(Host& host, platform::Platform& platform, const common::Json& params);
 
 } // namespace host

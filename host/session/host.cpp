@@ -1,6 +1,6 @@
 #include "host/session/host.h"
 
-#include "host/session/host_error.h"
+#include "host/base/host_error.h"
 
 namespace host {
 namespace {
@@ -10,13 +10,13 @@ constexpr const char* loginWindowBundleId = "com.apple.loginwindow";
 } // namespace
 
 Host::Host(platform::Platform& platform, MainQueue& queue)
-    : platform_(platform), queue_(queue), frames_(platform.clock, platform.uuids),
+    : session_(platform.session), frames_(platform.clock, platform.uuids),
       self_(std::make_shared<Host*>(this)), lifeline_(std::make_shared<QueueLifeline>(queue)) {
     // A notification changes nothing while it is delivered: it queues one job behind
     // everything already queued, so no request ever sees the flags change under it.
     std::weak_ptr<Host*> weak = self_;
-    MainQueue* jobs = &queue_;
-    platform_.session.subscribe([weak, jobs](platform::ScreenNotification notification) {
+    MainQueue* jobs = &queue;
+    session_.subscribe([weak, jobs](platform::ScreenNotification notification) {
         jobs->post([weak, notification] {
             if (auto host = weak.lock()) (*host)->apply(notification);
         });
@@ -48,7 +48,7 @@ void Host::apply(platform::ScreenNotification notification) {
 }
 
 common::Json Host::state() {
-    auto& session = platform_.session;
+    auto& session = session_;
     const auto info = session.session();
     const bool onConsole = info && info->onConsole.value_or(false);
     // Three sources, in order; the first that reports a lock decides.
@@ -77,10 +77,10 @@ void Host::requireScreen() {
         !snapshot.at("locked").get<bool>() && snapshot.at("onConsole").get<bool>() && !sleeping_;
     if (!available) {
         frames_.clearFrames();
-        throw HostError{"mac_locked"};
+        fail(ErrorCode::MacLocked);
     }
     // Decided on a fresh answer, not on the snapshot's member.
-    if (!platform_.session.screenCaptureAllowed()) throw HostError{"screen_permission_required"};
+    if (!session_.screenCaptureAllowed()) fail(ErrorCode::ScreenPermissionRequired);
 }
 
 } // namespace host

@@ -1,14 +1,17 @@
 #pragma once
 // The one object of the host that holds state: the input buffer of the request loop, the
 // frame registry, and the two flags that follow the screen lock and display sleep as the
-// session announces them. Every member is used on the main thread only.
+// session announces them; and the two operations decided on them, the state snapshot and
+// the screen gate. Every member is used on the main thread only.
 
 #include "common/json.h"
-#include "host/actions/frame_registry.h"
-#include "host/actions/outcome.h"
-#include "host/actions/queue_lifeline.h"
-#include "host/channel/main_queue.h"
+#include "host/base/main_queue.h"
+#include "host/base/queue_lifeline.h"
 #include "host/platform/platform.h"
+
+// The one include from a layer above: the host owns the frame registry, which belongs with
+// the actions that fill it and use it up. It depends on nothing but the platform's clock.
+#include "host/actions/frame_registry.h"
 
 #include <memory>
 #include <string>
@@ -31,13 +34,8 @@ public:
     // Returns when the screen may be seen and operated; otherwise throws HostError
     // "mac_locked" (and forgets every frame) or "screen_permission_required".
     void requireScreen();
-    // Runs one request; `reply` is called exactly once, on the main thread (later for
-    // methods that wait for the platform).
-    void handle(const std::string& method, const common::Json& params, Reply reply);
 
     FrameRegistry& frames() { return frames_; }
-    platform::Platform& platform() { return platform_; }
-    MainQueue& queue() { return queue_; }
     // The main queue for callbacks that may outlive the host (they are dropped after it).
     std::shared_ptr<QueueLifeline> lifeline() { return lifeline_; }
     // Standard-input bytes not yet cut into lines (the request loop's own).
@@ -48,8 +46,7 @@ public:
 private:
     void apply(platform::ScreenNotification notification);
 
-    platform::Platform& platform_;
-    MainQueue& queue_;
+    platform::SessionPort& session_;
     bool sleeping_ = false;
     bool locked_ = false;
     std::string buffer_;

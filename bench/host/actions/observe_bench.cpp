@@ -1,30 +1,18 @@
 // One observe of a 1280 × 800 window: from the moment the captured pixels arrive to the
 // finished answer line (re-resolution, gate, JPEG, base64, frame, compact JSON).
 
+#include "host/actions/dispatcher.h"
 #include "host/channel/answer.h"
 #include "host/platform/fake/fake_desktop.h"
 #include "host/session/host.h"
+#include "tests/support/manual_queue.h"
 
 #include <benchmark/benchmark.h>
-
-#include <deque>
 
 namespace {
 
 using namespace host;
 using namespace host::platform::fake;
-
-struct Queue : MainQueue {
-    std::deque<std::function<void()>> jobs;
-    void post(std::function<void()> job) override { jobs.push_back(std::move(job)); }
-    void runAll() {
-        while (!jobs.empty()) {
-            auto job = std::move(jobs.front());
-            jobs.pop_front();
-            job();
-        }
-    }
-};
 
 void ObserveToAnswerLine(benchmark::State& state) {
     FakeDesktop desktop;
@@ -33,10 +21,11 @@ void ObserveToAnswerLine(benchmark::State& state) {
     desktop.launch(app, 501);
     desktop.addWindow(501, 42, {0, 0, 1280, 800}, "Notes");
     const auto pixels = paintWindowImage(1280, 800);
-    Queue queue;
+    test_support::ManualQueue queue;
     Host host(desktop.platform(), queue);
     std::optional<Outcome> identity;
-    host.handle("identity", {{"path", app.location}}, [&](Outcome o) { identity = o; });
+    handle(host, desktop.platform(), "identity", {{"path", app.location}},
+           [&](Outcome o) { identity = o; });
     const common::Json params = {{"app", std::get<common::Json>(*identity)},
                                  {"target", {{"windowId", 42}, {"pid", 501}}}};
 
@@ -45,7 +34,8 @@ void ObserveToAnswerLine(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         std::optional<Outcome> outcome;
-        host.handle("observe", params, [&](Outcome o) { outcome = std::move(o); });
+        handle(host, desktop.platform(), "observe", params,
+               [&](Outcome o) { outcome = std::move(o); });
         desktop.capture.releaseNext(); // shareable content
         queue.runAll();
         desktop.capture.render = [&](const CaptureRequest&) { return std::optional(pixels); };

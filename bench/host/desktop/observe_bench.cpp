@@ -2,10 +2,10 @@
 // port alone, and ImageMagick's `import -window` capturing the same window to a JPEG.
 // Run through bench/host/desktop/run.sh (a desktop large enough for 1920 × 1080 windows).
 
-#include "host/platform/linux/desktop/desktop_ports.h"
 #include "skelmor_client.h"
 #include "test_app.h"
 #include "test_bundle.h"
+#include "x11_ports.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -37,7 +37,7 @@ Summary summarise(std::vector<double> samples) {
     return {samples[samples.size() / 2], samples[samples.size() * 9 / 10]};
 }
 
-std::optional<host::platform::Rect> frameOf(host::platform::x11::DesktopPorts& ports,
+std::optional<host::platform::Rect> frameOf(desktop_test::DesktopPorts& ports,
                                             std::uint32_t window) {
     for (int i = 0; i < 200; ++i) {
         if (auto list = ports.windowServer->windowList(host::platform::WindowListKind::OnScreen))
@@ -50,8 +50,8 @@ std::optional<host::platform::Rect> frameOf(host::platform::x11::DesktopPorts& p
 
 // Launches the application so that its frame (with the window manager's decorations) is
 // width × height.
-std::unique_ptr<TestApp> launchFramed(host::platform::x11::DesktopPorts& ports,
-                                      const std::string& program, int width, int height) {
+std::unique_ptr<TestApp> launchFramed(desktop_test::DesktopPorts& ports, const std::string& program,
+                                      int width, int height) {
     auto probe = std::make_unique<TestApp>(
         program, std::vector<std::string>{"--size", "400x300", "--position", "0,0"});
     auto frame = probe->ready() ? frameOf(ports, probe->window()) : std::nullopt;
@@ -67,7 +67,7 @@ std::unique_ptr<TestApp> launchFramed(host::platform::x11::DesktopPorts& ports,
     return app->ready() ? std::move(app) : nullptr;
 }
 
-void benchSize(host::platform::x11::DesktopPorts& ports,
+void benchSize(desktop_test::DesktopPorts& ports,
                const std::optional<std::filesystem::path>& bundle, int width, int height) {
     auto app =
         launchFramed(ports, bundle ? executableOf(*bundle).string() : TESTAPP_PATH, width, height);
@@ -218,7 +218,7 @@ int main() {
     auto bundle = makeBundle(folder.path(), TESTAPP_PATH, SEAL_TOOL, spec);
     if (!bundle)
         std::printf("no sealed bundle (is bundle-seal built?): skelmor cannot be measured\n");
-    auto ports = host::platform::x11::openDesktopPorts();
+    auto ports = desktop_test::openDesktopPorts();
     std::printf("observe latency, median of %d (skelmor, capture port) and %d (import) runs\n",
                 kRuns, kImportRuns);
     benchSize(ports, bundle, 800, 600);

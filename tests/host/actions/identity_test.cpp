@@ -1,4 +1,4 @@
-#include "decode.h"
+#include "tests/support/jpeg_decode.h"
 #include "world.h"
 
 #include "host/inventory/identity.h"
@@ -18,7 +18,7 @@ std::string identityCode(platform::Platform& platform, const std::string& path) 
         identity(platform, path);
         return "ok";
     } catch (const HostError& error) {
-        return error.code;
+        return std::string(error.name());
     }
 }
 

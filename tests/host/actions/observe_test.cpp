@@ -1,4 +1,5 @@
-#include "decode.h"
+#include "host/actions/dispatcher.h"
+#include "tests/support/jpeg_decode.h"
 #include "world.h"
 
 #include "host/actions/capture_size.h"
@@ -182,7 +183,8 @@ TEST(Observe, FailuresRegisterNothing) {
         if (row.before) row.before(world);
         std::optional<Outcome> outcome;
         world.desktop.capture.hold = true;
-        world.host.handle("observe", world.targetParams(), [&](Outcome o) { outcome = o; });
+        handle(world.host, world.desktop.platform(), "observe", world.targetParams(),
+               [&](Outcome o) { outcome = o; });
         world.desktop.capture.releaseNext(); // the shareable content
         world.queue.runAll();
         if (row.during) row.during(world);
@@ -209,7 +211,8 @@ struct Lines : AnswerSink {
 struct Channel {
     World world;
     Lines lines;
-    RequestLoop loop{world.host, lines, [] { FAIL() << "overflow"; }};
+    RequestLoop loop{world.host, world.desktop.platform(), world.queue, lines,
+                     [] { FAIL() << "overflow"; }};
     void send(const std::string& id, const std::string& method, const common::Json& params) {
         common::Json request = {{"id", id}, {"method", method}, {"params", params}};
         loop.chunk(common::compact(request) + "\n");
@@ -290,7 +293,7 @@ TEST(ObserveWaits, AServiceThatAnswersTwiceIsHeardOnce) {
     Host host(twice, world.queue);
     int answers = 0;
     std::string code;
-    host.handle("observe", world.targetParams(), [&](Outcome o) {
+    handle(host, twice, "observe", world.targetParams(), [&](Outcome o) {
         ++answers;
         code = codeOf(o);
     });
@@ -310,10 +313,11 @@ namespace {
 TEST(ObserveWaits, ACaptureCompletingAfterTheHostIsGoneIsDropped) {
     World world;
     world.desktop.capture.hold = true;
-    auto queue = std::make_unique<TestQueue>();
+    auto queue = std::make_unique<test_support::ManualQueue>();
     auto host = std::make_unique<Host>(world.desktop.platform(), *queue);
     int answers = 0;
-    host->handle("observe", world.targetParams(), [&](Outcome) { ++answers; });
+    handle(*host, world.desktop.platform(), "observe", world.targetParams(),
+           [&](Outcome) { ++answers; });
     world.desktop.capture.releaseNext();
     queue->runAll(); // the capture is now asked for
     ASSERT_EQ(world.desktop.capture.pending(), 1u);
@@ -324,9 +328,10 @@ TEST(ObserveWaits, ACaptureCompletingAfterTheHostIsGoneIsDropped) {
     EXPECT_EQ(answers, 0);
 
     // A completion queued just before the host went finds it gone and does nothing.
-    TestQueue late;
+    test_support::ManualQueue late;
     auto shortLived = std::make_unique<Host>(world.desktop.platform(), late);
-    shortLived->handle("observe", world.targetParams(), [&](Outcome) { ++answers; });
+    handle(*shortLived, world.desktop.platform(), "observe", world.targetParams(),
+           [&](Outcome) { ++answers; });
     world.desktop.capture.releaseNext();
     late.runAll();
     world.desktop.capture.releaseNext(); // the pixels: a job now waits on `late`

@@ -1,9 +1,10 @@
 // A whole turn of the assistant through the real channel: request lines on a pipe, the
-// reading thread, the GLib main queue, answer lines on another pipe.
+// reading thread, the main loop, answer lines on another pipe.
 
 #include "acting.h"
-#include "decode.h"
+#include "tests/support/jpeg_decode.h"
 
+#include "host/base/plain_main_loop.h"
 #include "host/channel/serve.h"
 
 #include <gtest/gtest.h>
@@ -60,8 +61,8 @@ TEST(Turn, IdentityWindowsObserveClickThroughTheChannel) {
     Acting world; // its own host stays idle; the served host is a second one on the desktop
     Pipes pipes;
     std::thread served([&] {
-        GlibMainQueue queue; // outlives the fake desktop's pending work: there is none
-        serve(queue, world.desktop.platform(), pipes.hostIn(), pipes.hostOut(), [] {});
+        PlainMainLoop loop; // outlives the fake desktop's pending work: there is none
+        serve(loop, world.desktop.platform(), pipes.hostIn(), pipes.hostOut(), [] {});
     });
 
     pipes.send({{"id", "1"}, {"method", "identity"}, {"params", {{"path", world.notes.location}}}});

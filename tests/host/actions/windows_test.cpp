@@ -14,15 +14,18 @@ using platform::Rect;
 using platform::WindowInfo;
 
 common::Json listed(World& world) {
-    return windows(world.host, world.app);
+    auto list = common::Json::array();
+    for (const auto& window : windows(world.host, world.desktop.platform(), world.app))
+        list.push_back(windowObject(window));
+    return list;
 }
 
 std::string windowsCode(World& world, const common::Json& app) {
     try {
-        windows(world.host, app);
+        windows(world.host, world.desktop.platform(), app);
         return "ok";
     } catch (const HostError& error) {
-        return error.code;
+        return std::string(error.name());
     }
 }
 
@@ -211,13 +214,14 @@ TEST(Target, ResolvesTheCurrentBoundsOfTheNamedWindow) {
     World world;
     auto params = world.targetParams();
     params["target"]["windowId"] = 42.0;
-    auto resolved = target(world.host, params);
+    auto resolved = target(world.host, world.desktop.platform(), params);
     EXPECT_EQ(resolved.windowId, kWindow);
     EXPECT_EQ(resolved.pid, kPid);
     EXPECT_EQ(resolved.bounds, kBounds);
 
     (*world.desktop.windowServer.windows)[0].bounds = Rect{10, 20, 800, 600}; // moved
-    EXPECT_EQ(target(world.host, params).bounds, (Rect{10, 20, 800, 600}));
+    EXPECT_EQ(target(world.host, world.desktop.platform(), params).bounds,
+              (Rect{10, 20, 800, 600}));
 
     // The number now belongs to another process.
     (*world.desktop.windowServer.windows)[0].ownerPid = 777;

@@ -1,5 +1,7 @@
 #include "world.h"
 
+#include "host/actions/dispatcher.h"
+
 #include "host/inventory/identity.h"
 
 #include <stdexcept>
@@ -9,7 +11,7 @@ namespace host::testing {
 std::string codeOf(const std::optional<Outcome>& outcome) {
     if (!outcome) return "";
     if (std::holds_alternative<common::Json>(*outcome)) return "ok";
-    if (auto* error = std::get_if<HostError>(&*outcome)) return error->code;
+    if (auto* error = std::get_if<HostError>(&*outcome)) return std::string(error->name());
     return "engine_failed";
 }
 
@@ -23,7 +25,8 @@ World::World() {
 
 std::optional<Outcome> World::call(const std::string& method, const common::Json& params) {
     std::optional<Outcome> outcome;
-    host.handle(method, params, [&outcome](Outcome answer) { outcome = std::move(answer); });
+    handle(host, desktop.platform(), method, params,
+           [&outcome](Outcome answer) { outcome = std::move(answer); });
     queue.runAll();
     return outcome;
 }

@@ -3,10 +3,12 @@
 // a sealed bundle, one running instance, one ordinary window in front with keyboard focus.
 // Tests break single facts of it and see which code wins.
 
-#include "host/actions/outcome.h"
-#include "host/channel/main_queue.h"
+#include "host/base/main_queue.h"
+#include "host/base/outcome.h"
 #include "host/platform/fake/fake_desktop.h"
 #include "host/session/host.h"
+#include "tests/support/jpeg_decode.h"
+#include "tests/support/manual_queue.h"
 
 #include <deque>
 #include <functional>
@@ -17,26 +19,9 @@ namespace host::testing {
 
 using namespace host::platform::fake;
 
-// The main queue, run by hand.
-class TestQueue : public MainQueue {
-public:
-    void post(std::function<void()> job) override { jobs_.push_back(std::move(job)); }
-    // Runs jobs, including those they post, until none is left; returns how many ran.
-    int runAll() {
-        int ran = 0;
-        while (!jobs_.empty()) {
-            auto job = std::move(jobs_.front());
-            jobs_.pop_front();
-            job();
-            ++ran;
-        }
-        return ran;
-    }
-    std::size_t size() const { return jobs_.size(); }
-
-private:
-    std::deque<std::function<void()>> jobs_;
-};
+using TestQueue = test_support::ManualQueue;
+using test_support::decodeBase64;
+using test_support::decodeJpeg;
 
 // "ok" for a result, the error code otherwise, "" when no answer came.
 std::string codeOf(const std::optional<Outcome>& outcome);

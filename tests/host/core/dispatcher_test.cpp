@@ -2,7 +2,8 @@
 
 #include "host/actions/dispatcher.h"
 #include "host/session/host.h"
-#include "tests/host/core/inert_ports.h"
+#include "tests/support/manual_queue.h"
+#include "tests/support/no_ports.h"
 
 #include <gtest/gtest.h>
 
@@ -15,20 +16,21 @@ using common::Json;
 
 class DispatcherTest : public ::testing::Test {
 protected:
-    testing::FakeDesktopParts desktop;
-    testing::ManualQueue queue;
+    test_support::FakeDesktopParts desktop;
+    test_support::ManualQueue queue;
     Host host{desktop.platform, queue};
 
     // Runs one request to its end; checks that it is answered exactly once.
     Outcome run(const std::string& method, const Json& params = Json::object()) {
         std::vector<Outcome> outcomes;
-        host.handle(method, params, [&](Outcome outcome) { outcomes.push_back(outcome); });
+        handle(host, desktop.platform, method, params,
+               [&](Outcome outcome) { outcomes.push_back(outcome); });
         queue.runAll();
         EXPECT_EQ(outcomes.size(), 1u) << method;
         return outcomes.empty() ? Outcome{EngineFailure{}} : outcomes.front();
     }
     static std::string code(const Outcome& outcome) {
-        if (auto* error = std::get_if<HostError>(&outcome)) return error->code;
+        if (auto* error = std::get_if<HostError>(&outcome)) return std::string(error->name());
         if (std::holds_alternative<EngineFailure>(outcome)) return "engine_failed";
         return "";
     }
@@ -46,8 +48,8 @@ TEST_F(DispatcherTest, UnknownNamesAreRefusedBeforeAnythingIsRead) {
 }
 
 TEST_F(DispatcherTest, EveryNameOfTheTableIsAMethod) {
-    ASSERT_EQ(methodNames.size(), 10u);
-    for (auto name : methodNames)
+    ASSERT_EQ(methodNames().size(), 10u);
+    for (auto name : methodNames())
         EXPECT_NE(code(run(std::string(name))), "unknown_method") << name;
 }
 
@@ -102,7 +104,8 @@ TEST_F(DispatcherTest, PermissionSnapshotIsTakenAfterThePrompt) {
                                 platform.uuids};
     Host other(granting, queue);
     std::optional<Outcome> outcome;
-    other.handle("permission", Json{{"kind", "screen"}}, [&](Outcome o) { outcome = o; });
+    handle(other, granting, "permission", Json{{"kind", "screen"}},
+           [&](Outcome o) { outcome = o; });
     ASSERT_TRUE(outcome && std::holds_alternative<Json>(*outcome));
     EXPECT_EQ(std::get<Json>(*outcome)["screen"], true);
 }
@@ -127,15 +130,15 @@ TEST(DispatcherFailureTest, AFailureThatIsNotAHostErrorIsAnEngineFailure) {
             throw std::runtime_error("service gone");
         }
     };
-    testing::FakeDesktopParts parts;
+    test_support::FakeDesktopParts parts;
     BrokenSession session;
     platform::Platform platform{
         session,       parts.bundles,       parts.codeSigning, parts.workspace, parts.windowServer,
         parts.capture, parts.accessibility, parts.events,      parts.clock,     parts.uuids};
-    testing::ManualQueue queue;
+    test_support::ManualQueue queue;
     Host host(platform, queue);
     int answers = 0;
-    host.handle("status", Json::object(), [&](Outcome outcome) {
+    handle(host, platform, "status", Json::object(), [&](Outcome outcome) {
         ++answers;
         EXPECT_TRUE(std::holds_alternative<EngineFailure>(outcome));
     });

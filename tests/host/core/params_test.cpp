@@ -1,6 +1,6 @@
 // Lenient parameter reading.
 
-#include "host/actions/params.h"
+#include "host/base/params.h"
 
 #include <gtest/gtest.h>
 

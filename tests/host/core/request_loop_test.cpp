@@ -1,7 +1,9 @@
 // The chunk job: buffer, pending bound, line cutting, request jobs in order.
 
 #include "host/channel/request_loop.h"
-#include "tests/host/core/inert_ports.h"
+#include "host/session/host.h"
+#include "tests/support/manual_queue.h"
+#include "tests/support/no_ports.h"
 
 #include <gtest/gtest.h>
 
@@ -15,12 +17,12 @@ struct CollectingSink : AnswerSink {
 
 class RequestLoopTest : public ::testing::Test {
 protected:
-    testing::FakeDesktopParts desktop;
-    testing::ManualQueue queue;
+    test_support::FakeDesktopParts desktop;
+    test_support::ManualQueue queue;
     Host host{desktop.platform, queue};
     CollectingSink answers;
     int overflows = 0;
-    RequestLoop loop{host, answers, [this] { ++overflows; }};
+    RequestLoop loop{host, desktop.platform, queue, answers, [this] { ++overflows; }};
 
     static std::string clear(const std::string& id) {
         return R"({"id":")" + id + R"(","method":"clear"})" + "\n";

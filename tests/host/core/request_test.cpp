@@ -99,8 +99,8 @@ TEST(AnswerLineTest, SuccessAndFailureShapes) {
     EXPECT_EQ(answerLine("7", result),
               R"({"id":"7","result":{"alpha":{"x":"s","y":[{"a":2,"b":1}]},"zeta":1}})"
               "\n");
-    EXPECT_EQ(answerLine("7", HostError{"mac_locked"}), R"({"error":"mac_locked","id":"7"})"
-                                                        "\n");
+    EXPECT_EQ(answerLine("7", HostError{ErrorCode::MacLocked}), R"({"error":"mac_locked","id":"7"})"
+                                                                "\n");
     EXPECT_EQ(answerLine("", EngineFailure{}), R"({"error":"engine_failed","id":""})"
                                                "\n");
     // A result that is not an object is a fault of the engine, never passed on.
@@ -111,7 +111,7 @@ TEST(AnswerLineTest, SuccessAndFailureShapes) {
 TEST(AnswerLineTest, EveryAnswerIsOneLine) {
     const std::string id = "a\nb\r\"\\\x01\u2028/";
     const Json result = {{"text", "line\nbreak\ttab"}, {"k\n", true}};
-    for (const Outcome& outcome : {Outcome{result}, Outcome{HostError{"x\ny"}}}) {
+    for (const Outcome& outcome : {Outcome{result}, Outcome{HostError{ErrorCode::TargetChanged}}}) {
         const auto line = answerLine(id, outcome);
         ASSERT_TRUE(line);
         EXPECT_EQ(line->find('\n'), line->size() - 1);

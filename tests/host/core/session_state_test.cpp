@@ -1,8 +1,9 @@
 // The host's state snapshot, its notifications and the screen gate, over the fake session.
 
+#include "host/base/host_error.h"
 #include "host/session/host.h"
-#include "host/session/host_error.h"
-#include "tests/host/core/inert_ports.h"
+#include "tests/support/manual_queue.h"
+#include "tests/support/no_ports.h"
 
 #include <gtest/gtest.h>
 
@@ -15,8 +16,8 @@ using platform::SessionInfo;
 
 class SessionStateTest : public ::testing::Test {
 protected:
-    testing::FakeDesktopParts desktop;
-    testing::ManualQueue queue;
+    test_support::FakeDesktopParts desktop;
+    test_support::ManualQueue queue;
     Host host{desktop.platform, queue};
 
     void registerFrames(int count) {
@@ -29,7 +30,7 @@ protected:
             host.requireScreen();
             return "";
         } catch (const HostError& error) {
-            return error.code;
+            return std::string(error.name());
         }
     }
 };
@@ -157,8 +158,8 @@ TEST_F(SessionStateTest, NotificationJobsQueueBehindEarlierJobs) {
 }
 
 TEST(SessionObserverTest, JobsThatRunAfterTheHostIsGoneDoNothing) {
-    testing::FakeDesktopParts desktop;
-    testing::ManualQueue queue;
+    test_support::FakeDesktopParts desktop;
+    test_support::ManualQueue queue;
     {
         Host host(desktop.platform, queue);
         ASSERT_TRUE(desktop.session.subscribed());
@@ -217,18 +218,18 @@ public:
 };
 
 TEST(ScreenGateTest, AsksForTheCapturePermissionAgainAfterTheSnapshot) {
-    testing::FakeDesktopParts parts;
+    test_support::FakeDesktopParts parts;
     FlippingSession session;
     platform::Platform platform{
         session,       parts.bundles,       parts.codeSigning, parts.workspace, parts.windowServer,
         parts.capture, parts.accessibility, parts.events,      parts.clock,     parts.uuids};
-    testing::ManualQueue queue;
+    test_support::ManualQueue queue;
     Host host(platform, queue);
     try {
         host.requireScreen();
         ADD_FAILURE() << "the gate passed";
     } catch (const HostError& error) {
-        EXPECT_EQ(error.code, "screen_permission_required");
+        EXPECT_EQ(error.name(), "screen_permission_required");
     }
     EXPECT_EQ(session.screenReads, 2);
 }

@@ -1,9 +1,10 @@
 // The X11 window server, capture and keyboard adapters against a real (virtual) desktop
 // with the GTK3 test application on it. Run inside tools/desktop/run.sh.
 
-#include "host/platform/linux/desktop/desktop_ports.h"
-#include "host/platform/linux/desktop/window_tree.h"
+#include "host/platform/backend.h"
+#include "host/platform/linux/x11/window_tree.h"
 #include "test_app.h"
+#include "x11_ports.h"
 
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
@@ -16,8 +17,6 @@ using namespace desktop_test;
 using host::platform::CapturedImage;
 using host::platform::WindowInfo;
 using host::platform::WindowListKind;
-using host::platform::x11::DesktopPorts;
-using host::platform::x11::openDesktopPorts;
 
 namespace {
 
@@ -127,18 +126,26 @@ std::vector<WindowInfo> listUntil(DesktopPorts& ports, WindowListKind kind, Ok o
 
 } // namespace
 
+// Without a display the backend chosen is the session-less one: every port reports nothing.
 TEST(DesktopAdapters, WithoutADisplayEveryPortReportsNothing) {
     const char* saved = std::getenv("DISPLAY");
     std::string display = saved ? saved : "";
     unsetenv("DISPLAY");
-    DesktopPorts ports = openDesktopPorts();
+    EXPECT_FALSE(host::platform::x11::openX11Desktop());
+    auto backend = host::platform::openBackend();
     if (saved) setenv("DISPLAY", display.c_str(), 1);
 
-    EXPECT_FALSE(ports.windowServer->windowList(WindowListKind::OnScreen));
-    EXPECT_EQ(ports.events->createKeyboardEvent(48, true), nullptr);
-    EXPECT_FALSE(capture(ports, 1234, 10, 10));
+    auto& platform = backend->platform();
+    EXPECT_FALSE(platform.windowServer.windowList(WindowListKind::OnScreen));
+    EXPECT_EQ(platform.events.createKeyboardEvent(48, true), nullptr);
+    EXPECT_FALSE(platform.session.session());
+    EXPECT_FALSE(platform.session.screenCaptureAllowed());
+    std::promise<bool> captured;
+    platform.capture.captureWindow(1234, 10, 10,
+                                   [&](auto image) { captured.set_value(image.has_value()); });
+    EXPECT_FALSE(captured.get_future().get());
     std::promise<bool> listed;
-    ports.capture->shareableContent([&](auto windows) { listed.set_value(windows.has_value()); });
+    platform.capture.shareableContent([&](auto windows) { listed.set_value(windows.has_value()); });
     EXPECT_FALSE(listed.get_future().get());
 }
 

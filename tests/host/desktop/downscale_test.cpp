@@ -1,6 +1,6 @@
 // Resampling of captured pixels to the size the host asks for.
 
-#include "host/platform/linux/desktop/downscale.h"
+#include "host/platform/linux/x11/downscale.h"
 
 #include <gtest/gtest.h>
 

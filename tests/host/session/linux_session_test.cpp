@@ -1,14 +1,15 @@
 // The Linux session adapter on a private virtual session: facts, the prompt, and the
 // notifications as they reach a host.
 
-#include "host/channel/glib_main_queue.h"
-#include "host/platform/linux/session/dbus.h"
+#include "host/base/host_error.h"
+#include "host/platform/linux/glib/dbus.h"
+#include "host/platform/linux/glib/glib_main_loop.h"
 #include "host/platform/linux/session/linux_session.h"
-#include "host/platform/linux/session/x_display.h"
+#include "host/platform/linux/x11/x11_display.h"
 #include "host/session/host.h"
-#include "host/session/host_error.h"
-#include "tests/host/core/inert_ports.h"
 #include "tests/host/session/virtual_session.h"
+#include "tests/support/manual_queue.h"
+#include "tests/support/no_ports.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +23,9 @@
 namespace host {
 namespace {
 
+using platform::linux_desktop::GlibMainLoop;
 using platform::linux_desktop::makeLinuxSession;
+using platform::x11::X11DisplayFacts;
 
 std::unique_ptr<testing::VirtualSession>& virtualSession() {
     static std::unique_ptr<testing::VirtualSession> session;
@@ -44,7 +47,7 @@ protected:
         ASSERT_TRUE(virtualSession()) << "the virtual session did not start";
         ::setenv("DISPLAY", virtualSession()->display().c_str(), 1);
         ::setenv("DBUS_SESSION_BUS_ADDRESS", virtualSession()->busAddress().c_str(), 1);
-        session = makeLinuxSession(&bundleOf);
+        session = makeLinuxSession(std::make_unique<X11DisplayFacts>(), &bundleOf);
     }
     void TearDown() override {
         if (virtualSession()) {
@@ -161,11 +164,11 @@ template <typename Condition> bool spinUntil(Condition done) {
 }
 
 TEST_F(LinuxSessionTest, NotificationsReachTheHostAndForgetItsFrames) {
-    testing::FakeDesktopParts parts;
+    test_support::FakeDesktopParts parts;
     platform::Platform platform{
         *session,      parts.bundles,       parts.codeSigning, parts.workspace, parts.windowServer,
         parts.capture, parts.accessibility, parts.events,      parts.clock,     parts.uuids};
-    GlibMainQueue queue;
+    GlibMainLoop queue;
     Host host(platform, queue);
     host.requireScreen(); // an available screen passes
 
@@ -200,7 +203,7 @@ TEST_F(LinuxSessionTest, NotificationsReachTheHostAndForgetItsFrames) {
         host.requireScreen();
         ADD_FAILURE() << "the gate passed while the displays sleep";
     } catch (const HostError& error) {
-        EXPECT_EQ(error.code, "mac_locked");
+        EXPECT_EQ(error.name(), "mac_locked");
     }
     EXPECT_EQ(host.frames().size(), 0u);
 }
@@ -223,7 +226,7 @@ TEST(DisplayLocalityTest, OnlyALocalSocketDisplayCountsAsTheConsole) {
     };
     for (const auto& c : cases) {
         ::setenv("DISPLAY", c.display, 1);
-        EXPECT_EQ(platform::linux_desktop::XDisplay::local(), c.local) << c.display;
+        EXPECT_EQ(platform::x11::localDisplay(), c.local) << c.display;
     }
     if (saved != nullptr)
         ::setenv("DISPLAY", display.c_str(), 1);
@@ -236,12 +239,18 @@ TEST(LinuxSessionWithoutDisplayTest, IsSessionLessAndStillAnswers) {
     const std::string display = saved != nullptr ? saved : "";
     ::unsetenv("DISPLAY");
     {
-        auto session = makeLinuxSession([](std::int32_t) { return std::nullopt; });
-        EXPECT_FALSE(session->session());
-        EXPECT_FALSE(session->screenCaptureAllowed());
-        EXPECT_FALSE(session->frontmostApplication());
-        EXPECT_FALSE(session->ownBundleIdentifier());
-        session->subscribe([](platform::ScreenNotification) {});
+        // An X11 display that cannot be reached, and no display server at all.
+        std::unique_ptr<platform::linux_desktop::DisplayFacts> displays[2];
+        displays[0] = std::make_unique<X11DisplayFacts>();
+        for (auto& display : displays) {
+            auto session = makeLinuxSession(
+                std::move(display), [](std::int32_t) { return std::optional<std::string>(); });
+            EXPECT_FALSE(session->session());
+            EXPECT_FALSE(session->screenCaptureAllowed());
+            EXPECT_FALSE(session->frontmostApplication());
+            EXPECT_FALSE(session->ownBundleIdentifier());
+            session->subscribe([](platform::ScreenNotification) {});
+        }
     }
     if (saved != nullptr) ::setenv("DISPLAY", display.c_str(), 1);
 }

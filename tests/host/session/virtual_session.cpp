@@ -1,5 +1,7 @@
 #include "tests/host/session/virtual_session.h"
 
+#include "host/platform/linux/glib/glib_handles.h"
+
 #include <gio/gio.h>
 
 #include <filesystem>
@@ -28,17 +30,11 @@ std::string trimmed(std::string text) {
     return text;
 }
 
-struct GObjectUnref {
-    void operator()(gpointer object) const { g_object_unref(object); }
-};
-struct VariantUnref {
-    void operator()(GVariant* value) const { g_variant_unref(value); }
-};
-using Variant = std::unique_ptr<GVariant, VariantUnref>;
+using Variant = host::platform::glib::GVariantRef;
 
 Variant callOn(const std::string& address, const char* destination, const char* path,
                const char* interface, const char* method, GVariant* parameters) {
-    std::unique_ptr<GDBusConnection, GObjectUnref> bus(g_dbus_connection_new_for_address_sync(
+    host::platform::glib::GObjectRef<GDBusConnection> bus(g_dbus_connection_new_for_address_sync(
         address.c_str(),
         static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
                                           G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),

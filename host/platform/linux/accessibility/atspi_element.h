@@ -3,7 +3,7 @@
 // the element), plus what the host set on it.
 
 #include "host/platform/accessibility_port.h"
-#include "host/platform/linux/accessibility/glib_handles.h"
+#include "host/platform/linux/accessibility/atspi_handles.h"
 
 #include <cstdint>
 #include <optional>

@@ -103,7 +103,7 @@ std::optional<ScreenRect> extentsOf(AtspiAccessible* accessible, const CallBudge
     const auto component = adopt(atspi_accessible_get_component_iface(accessible));
     if (!component || !budget.arm()) return std::nullopt;
     GErrorSlot error;
-    std::unique_ptr<AtspiRect, GFree> rect(
+    common::Owned<AtspiRect, g_free> rect(
         atspi_component_get_extents(component.get(), ATSPI_COORD_TYPE_SCREEN, error.out()));
     if (failedRequest(error, budget) || !rect) return std::nullopt;
     if (rect->x == INT_MIN || rect->y == INT_MIN) return std::nullopt; // hidden

@@ -4,8 +4,8 @@
 // records the failure), so a hung application costs at most the budget. libatspi, used
 // outside its own event loop, caches nothing but interfaces: every read here is a request.
 
+#include "host/platform/linux/accessibility/atspi_handles.h"
 #include "host/platform/linux/accessibility/call_budget.h"
-#include "host/platform/linux/accessibility/glib_handles.h"
 
 #include <atspi/atspi.h>
 

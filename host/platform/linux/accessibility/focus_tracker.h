@@ -5,7 +5,7 @@
 // polling states. Events are dispatched by libatspi on the GLib main context of the main
 // thread, between the host's jobs.
 
-#include "host/platform/linux/accessibility/glib_handles.h"
+#include "host/platform/linux/accessibility/atspi_handles.h"
 
 #include <map>
 #include <string>

@@ -1,7 +1,6 @@
 #include "host/platform/linux/session/linux_session.h"
 
-#include "host/platform/linux/session/dbus.h"
-#include "host/platform/linux/session/x_display.h"
+#include "host/platform/linux/glib/dbus.h"
 
 #include <unistd.h>
 
@@ -30,17 +29,17 @@ struct LogindFacts {
 
 class LinuxSession : public SessionPort {
 public:
-    explicit LinuxSession(BundleIdOfProcess bundleIdOfProcess)
-        : bundleIdOfProcess_(std::move(bundleIdOfProcess)) {}
+    LinuxSession(std::unique_ptr<DisplayFacts> display, BundleIdOfProcess bundleIdOfProcess)
+        : bundleIdOfProcess_(std::move(bundleIdOfProcess)), display_(std::move(display)) {}
 
     ~LinuxSession() override { unsubscribe(); }
 
     std::optional<SessionInfo> session() override {
-        if (!display_.reachable()) return std::nullopt;
+        if (!display_ || !display_->reachable()) return std::nullopt;
         const LogindFacts login = logind();
         SessionInfo info;
         // Without logind, a reachable local display is the console.
-        info.onConsole = login.active.value_or(XDisplay::local());
+        info.onConsole = login.active.value_or(display_->local());
         const std::optional<bool> saver = screenSaverActive();
         if (saver == true || login.lockedHint == true)
             info.screenIsLocked = true;
@@ -50,12 +49,14 @@ public:
     }
 
     std::optional<FrontmostApplication> frontmostApplication() override {
-        const auto pid = display_.activeWindowPid();
+        const auto pid = display_ ? display_->activeWindowPid() : std::nullopt;
         if (!pid) return std::nullopt;
         return FrontmostApplication{*pid, bundleIdOfProcess_(*pid)};
     }
 
-    bool screenCaptureAllowed() override { return display_.reachable() && display_.hasComposite(); }
+    bool screenCaptureAllowed() override {
+        return display_ && display_->reachable() && display_->captureAvailable();
+    }
 
     // The accessibility bus's address changes only when its launcher restarts, and then the
     // old bus goes away: a connection still open needs no question to the session bus.
@@ -90,13 +91,14 @@ public:
         unsubscribe();
         deliver_ = std::make_shared<Deliver>(std::move(deliver));
         std::weak_ptr<Deliver> weak = deliver_;
-        GMainContext* context = g_main_context_ref_thread_default();
-        screenSaverEvents_ = std::make_unique<ScreenSaverEvents>(context, [weak](bool asleep) {
-            if (auto deliver = weak.lock())
-                (*deliver)(asleep ? ScreenNotification::ScreensDidSleep
-                                  : ScreenNotification::ScreensDidWake);
-        });
-        g_main_context_unref(context);
+        if (display_) {
+            glib::GMainContextRef context(g_main_context_ref_thread_default());
+            sleepWatch_ = display_->watchSleep(context.get(), [weak](bool asleep) {
+                if (auto deliver = weak.lock())
+                    (*deliver)(asleep ? ScreenNotification::ScreensDidSleep
+                                      : ScreenNotification::ScreensDidWake);
+            });
+        }
         GDBusConnection* bus = sessionBus();
         if (bus == nullptr) return;
         for (const auto& saver : screenSavers) {
@@ -124,7 +126,7 @@ private:
             for (guint id : signalIds_)
                 g_dbus_connection_signal_unsubscribe(sessionBus_.get(), id);
         signalIds_.clear();
-        screenSaverEvents_.reset();
+        sleepWatch_.reset();
         deliver_.reset();
     }
 
@@ -180,21 +182,22 @@ private:
     }
 
     BundleIdOfProcess bundleIdOfProcess_;
-    XDisplay display_;
+    std::unique_ptr<DisplayFacts> display_; // null: no display server
     dbus::Connection sessionBus_;
     bool sessionBusTried_ = false;
     dbus::Connection systemBus_;
     bool systemBusTried_ = false;
     dbus::Connection accessibilityBus_;
     std::shared_ptr<Deliver> deliver_;
-    std::unique_ptr<ScreenSaverEvents> screenSaverEvents_;
+    std::unique_ptr<DisplayFacts::Watch> sleepWatch_;
     std::vector<guint> signalIds_;
 };
 
 } // namespace
 
-std::unique_ptr<SessionPort> makeLinuxSession(BundleIdOfProcess bundleIdOfProcess) {
-    return std::make_unique<LinuxSession>(std::move(bundleIdOfProcess));
+std::unique_ptr<SessionPort> makeLinuxSession(std::unique_ptr<DisplayFacts> display,
+                                              BundleIdOfProcess bundleIdOfProcess) {
+    return std::make_unique<LinuxSession>(std::move(display), std::move(bundleIdOfProcess));
 }
 
 } // namespace host::platform::linux_desktop

@@ -1,8 +1,9 @@
 #pragma once
-// The login session of a Linux desktop. The display is the one DISPLAY names; the buses
-// are the session and system buses of the environment. Without a display the session is
-// absent, and the adapter still answers every call.
+// The login session of a Linux desktop: the display server's facts, and the session and
+// system buses of the environment (screen savers, logind, the accessibility bus). Without
+// a display server the session is absent, and the adapter still answers every call.
 
+#include "host/platform/linux/session/display_facts.h"
 #include "host/platform/session_port.h"
 
 #include <cstdint>
@@ -16,8 +17,10 @@ namespace host::platform::linux_desktop {
 // The bundle identifier of the application a process runs from, if any.
 using BundleIdOfProcess = std::function<std::optional<std::string>(std::int32_t pid)>;
 
-// Notifications are delivered on the thread whose thread-default GLib main context is
-// current when `subscribe` is called, from that context's dispatch.
-std::unique_ptr<SessionPort> makeLinuxSession(BundleIdOfProcess bundleIdOfProcess);
+// `display` may be null (no display server). Notifications are delivered on the thread
+// whose thread-default GLib main context is current when `subscribe` is called, from that
+// context's dispatch.
+std::unique_ptr<SessionPort> makeLinuxSession(std::unique_ptr<DisplayFacts> display,
+                                              BundleIdOfProcess bundleIdOfProcess);
 
 } // namespace host::platform::linux_desktop

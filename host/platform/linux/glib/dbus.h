@@ -1,0 +1,55 @@
+#pragma once
+// Small, bounded D-Bus conversations: every call gives up after a short time, so a service
+// that hangs never holds the host for long.
+
+#include "host/platform/linux/glib/glib_handles.h"
+
+#include <gio/gio.h>
+
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace host::platform::linux_desktop::dbus {
+
+inline constexpr int callTimeoutMs = 300;
+
+using Connection = glib::GObjectRef<GDBusConnection>;
+using Variant = glib::GVariantRef;
+using Error = glib::GErrorRef;
+
+// The session bus of the environment (DBUS_SESSION_BUS_ADDRESS, else the user's runtime
+// directory), never started on demand; nothing when there is none.
+Connection connectSessionBus();
+// The system bus, when this machine has one.
+Connection connectSystemBus();
+// A private connection to a bus at `address`.
+Connection connectAddress(const std::string& address);
+
+// A method call with the short timeout; nothing on any error. `autoStart` lets the bus
+// start an activatable service.
+Variant call(GDBusConnection* bus, const char* destination, const char* path, const char* interface,
+             const char* method, GVariant* parameters, const char* replyType,
+             bool autoStart = false);
+
+// A call without parameters, for callTogether.
+struct Call {
+    const char* destination;
+    const char* path;
+    const char* interface;
+    const char* method;
+    const char* replyType;
+};
+
+// Several calls sent at once and their replies awaited together, so that they cost one
+// round trip rather than one each; the replies in the order asked, nothing where a call
+// failed. The short timeout applies to each.
+std::vector<Variant> callTogether(GDBusConnection* bus, std::span<const Call> calls);
+
+// A property as a boolean, through org.freedesktop.DBus.Properties.Get.
+std::optional<bool> booleanProperty(GDBusConnection* bus, const char* destination, const char* path,
+                                    const char* interface, const char* name);
+
+} // namespace host::platform::linux_desktop::dbus

@@ -1,0 +1,42 @@
+#include "host/platform/linux/x11/composite_capture.h"
+
+#include "host/platform/linux/x11/window_tree.h"
+
+namespace host::platform::x11 {
+
+CompositeCapture::CompositeCapture(std::shared_ptr<XConnection> x)
+    : x_(x), grabber_(std::move(x)) {}
+
+void CompositeCapture::shareableContent(
+    std::function<void(std::optional<std::vector<ShareableWindow>>)> done) {
+    worker_.post([this, done = std::move(done)] {
+        if (!x_->redirected()) {
+            done(std::nullopt);
+            return;
+        }
+        auto tops = topLevels(*x_);
+        if (!tops) {
+            done(std::nullopt);
+            return;
+        }
+        std::vector<ShareableWindow> windows;
+        for (const TopLevel& top : *tops) {
+            if (top.desktop) continue;
+            ShareableWindow window;
+            window.windowId = top.client;
+            if (top.info.ownerPid && *top.info.ownerPid <= INT32_MAX)
+                window.owningPid = static_cast<std::int32_t>(*top.info.ownerPid);
+            windows.push_back(window);
+        }
+        done(std::move(windows));
+    });
+}
+
+void CompositeCapture::captureWindow(std::uint32_t windowId, int width, int height,
+                                     std::function<void(std::optional<CapturedImage>)> done) {
+    worker_.post([this, windowId, width, height, done = std::move(done)] {
+        done(grabber_.grab(windowId, width, height));
+    });
+}
+
+} // namespace host::platform::x11

@@ -1,0 +1,53 @@
+#include "host/platform/linux/x11/properties.h"
+
+#include "host/platform/linux/glib/glib_handles.h"
+
+#include <cstring>
+
+namespace host::platform::x11 {
+
+PropertyCookie askProperty(xcb_connection_t* c, xcb_window_t window, xcb_atom_t atom,
+                           std::uint32_t longs) {
+    return xcb_get_property(c, 0, window, atom, XCB_GET_PROPERTY_TYPE_ANY, 0, longs);
+}
+
+Property take(xcb_connection_t* c, PropertyCookie cookie) {
+    Property p(xcb_get_property_reply(c, cookie, nullptr));
+    if (p && p->type == XCB_NONE) p.reset();
+    return p;
+}
+
+std::span<const std::uint32_t> cardinals(const Property& p) {
+    if (!p || p->format != 32) return {};
+    const auto* data = static_cast<const std::uint32_t*>(xcb_get_property_value(p.get()));
+    return {data, static_cast<std::size_t>(xcb_get_property_value_length(p.get()) / 4)};
+}
+
+std::optional<std::uint32_t> firstCardinal(const Property& p) {
+    auto values = cardinals(p);
+    if (values.empty()) return std::nullopt;
+    return values.front();
+}
+
+std::optional<std::uint32_t> cardinal(const XConnection& x, xcb_window_t window, xcb_atom_t atom,
+                                      xcb_atom_t type) {
+    xcb_connection_t* c = x.get();
+    Property p(
+        xcb_get_property_reply(c, xcb_get_property(c, 0, window, atom, type, 0, 1), nullptr));
+    if (!p || p->type != type) return std::nullopt;
+    return firstCardinal(p);
+}
+
+std::optional<std::string> text(const Property& p) {
+    if (!p || p->format != 8) return std::nullopt;
+    const auto* data = static_cast<const char*>(xcb_get_property_value(p.get()));
+    const auto length = static_cast<gssize>(xcb_get_property_value_length(p.get()));
+    glib::GCharRef converted(
+        p->type == XCB_ATOM_STRING
+            ? g_convert(data, length, "UTF-8", "ISO-8859-1", nullptr, nullptr, nullptr)
+            : g_utf8_make_valid(data, length));
+    if (!converted) return std::nullopt;
+    return std::string(converted.get());
+}
+
+} // namespace host::platform::x11

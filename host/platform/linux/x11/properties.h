@@ -1,0 +1,35 @@
+#pragma once
+// Reading window properties: asked without waiting, so that many go out in one round trip,
+// then taken apart the way the X11 adapters rely on them.
+
+#include "host/platform/linux/x11/x_connection.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace host::platform::x11 {
+
+using PropertyCookie = xcb_get_property_cookie_t;
+using Property = Reply<xcb_get_property_reply_t>; // null: no such property
+
+// Asks for up to `longs` 32-bit units of any type.
+PropertyCookie askProperty(xcb_connection_t* c, xcb_window_t window, xcb_atom_t atom,
+                           std::uint32_t longs = 1);
+// The reply; null when the window or the property does not exist.
+Property take(xcb_connection_t* c, PropertyCookie cookie);
+
+// The 32-bit values of a format-32 property; none for any other.
+std::span<const std::uint32_t> cardinals(const Property& p);
+std::optional<std::uint32_t> firstCardinal(const Property& p);
+
+// The first 32-bit value of a property of exactly `type`, asked and awaited.
+std::optional<std::uint32_t> cardinal(const XConnection& x, xcb_window_t window, xcb_atom_t atom,
+                                      xcb_atom_t type = XCB_ATOM_CARDINAL);
+
+// A text property as valid UTF-8: STRING is Latin-1, anything else is taken as UTF-8 and
+// mended where it is not.
+std::optional<std::string> text(const Property& p);
+
+} // namespace host::platform::x11

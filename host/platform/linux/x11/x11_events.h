@@ -1,0 +1,41 @@
+#pragma once
+// Keyboard events sent to one process's window with SendEvent and an empty event mask:
+// the X server then delivers them to the client that created that window and to no one
+// else, whatever has the keyboard focus.
+
+#include "host/platform/event_port.h"
+#include "host/platform/linux/x11/x_connection.h"
+
+#include <memory>
+#include <optional>
+
+namespace host::platform::x11 {
+
+class X11KeyEvent final : public KeyboardEvent {
+public:
+    X11KeyEvent(xcb_keycode_t keycode, bool down) : keycode(keycode), down(down) {}
+    xcb_keycode_t keycode;
+    bool down;
+};
+
+// The X keysym of a virtual key code of the original platform, for the keys the host
+// sends; nothing for the others.
+std::optional<std::uint32_t> keysymOf(std::uint16_t virtualKey);
+
+class X11Events final : public EventPort {
+public:
+    explicit X11Events(std::shared_ptr<XConnection> x) : x_(std::move(x)) {}
+    std::unique_ptr<KeyboardEvent> createKeyboardEvent(std::uint16_t virtualKey,
+                                                       bool keyDown) override;
+    void postToPid(std::int32_t pid, KeyboardEvent& event) override;
+
+private:
+    std::optional<xcb_keycode_t> keycodeOf(std::uint32_t keysym);
+    // The window of `pid` that should receive keys: the focused window when it is that
+    // process's, else its front-most top-level window.
+    std::optional<xcb_window_t> keyWindowOf(std::int32_t pid);
+
+    std::shared_ptr<XConnection> x_;
+};
+
+} // namespace host::platform::x11

@@ -1,0 +1,19 @@
+#include "host/platform/linux/x11/x11_window_server.h"
+
+#include "host/platform/linux/x11/window_tree.h"
+
+namespace host::platform::x11 {
+
+std::optional<std::vector<WindowInfo>> X11WindowServer::windowList(WindowListKind kind) {
+    auto tops = topLevels(*x_);
+    if (!tops) return std::nullopt;
+    std::vector<WindowInfo> list;
+    list.reserve(tops->size());
+    for (TopLevel& top : *tops) {
+        if (kind == WindowListKind::OnScreenExcludingDesktopElements && top.desktop) continue;
+        list.push_back(std::move(top.info));
+    }
+    return list;
+}
+
+} // namespace host::platform::x11
