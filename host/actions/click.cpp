@@ -52,9 +52,11 @@ common::Json click(Platform& platform, const common::Json& params, ActionContext
         if (!systemWide) fail(ErrorCode::TargetUnavailable);
         found = ax.elementAtPosition(*systemWide, single(p.x), single(p.y));
     }
-    if (found.status != 0 || !found.element) fail(ErrorCode::TargetUnavailable);
+    if (found.status != platform::AxStatus::Success || !found.element)
+        fail(ErrorCode::TargetUnavailable);
     if (ax.pid(*found.element).value_or(0) != context.pid) fail(ErrorCode::UnsupportedClick);
-    if (ax.performAction(*found.element, "AXPress") != 0) fail(ErrorCode::UnsupportedClick);
+    if (ax.performAction(*found.element, "AXPress") != platform::AxStatus::Success)
+        fail(ErrorCode::UnsupportedClick);
     return completed();
 }
 

@@ -31,9 +31,9 @@ bool within(double a, double b) {
 void checkGeometry(platform::AccessibilityPort& ax, platform::Element& window,
                    const platform::Rect& bounds) {
     auto position = ax.copyAttribute(window, "AXPosition");
-    if (position.status != 0) fail(ErrorCode::TargetUnavailable);
+    if (position.status != platform::AxStatus::Success) fail(ErrorCode::TargetUnavailable);
     auto size = ax.copyAttribute(window, "AXSize");
-    if (size.status != 0) fail(ErrorCode::TargetUnavailable);
+    if (size.status != platform::AxStatus::Success) fail(ErrorCode::TargetUnavailable);
     const auto* point = position.value ? std::get_if<platform::Point>(&*position.value) : nullptr;
     const auto* extent = size.value ? std::get_if<platform::Size>(&*size.value) : nullptr;
     if (!point || !extent) fail(ErrorCode::TargetChanged);
@@ -59,7 +59,7 @@ ActionContext prepareAction(Host& host, platform::Platform& platform, const Reso
     ax.setMessagingTimeout(*context.application, kApplicationTimeout); // outcome ignored
 
     auto focused = ax.copyAttribute(*context.application, "AXFocusedWindow");
-    if (focused.status != 0) fail(ErrorCode::TargetUnavailable);
+    if (focused.status != platform::AxStatus::Success) fail(ErrorCode::TargetUnavailable);
     context.focusedWindow = elementValue(focused);
     if (!context.focusedWindow) fail(ErrorCode::TargetUnavailable);
     checkGeometry(ax, *context.focusedWindow, target.bounds);

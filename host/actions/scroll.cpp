@@ -13,7 +13,7 @@ common::Json scroll(Platform& platform, const common::Json& params, ActionContex
 
     auto& ax = platform.accessibility;
     auto read = ax.copyAttribute(*context.application, "AXFocusedUIElement");
-    if (read.status != 0) throw refused;
+    if (read.status != platform::AxStatus::Success) throw refused;
     auto element = elementValue(read);
     if (!element) throw refused;
     // Only the focused window's own content scrolls; the read's status does not count.
@@ -22,7 +22,7 @@ common::Json scroll(Platform& platform, const common::Json& params, ActionContex
     if (!window || !ax.equal(*window, *context.focusedWindow)) throw refused;
 
     const char* action = direction == "down" ? "AXScrollDownByPage" : "AXScrollUpByPage";
-    if (ax.performAction(*element, action) != 0) throw refused;
+    if (ax.performAction(*element, action) != platform::AxStatus::Success) throw refused;
     return completed();
 }
 

@@ -18,7 +18,7 @@ common::Json typeText(Platform& platform, const common::Json& params, ActionCont
 
     auto& ax = platform.accessibility;
     auto focusedRead = ax.copyAttribute(*context.application, "AXFocusedUIElement");
-    if (focusedRead.status != 0) fail(ErrorCode::NoFocusedField);
+    if (focusedRead.status != platform::AxStatus::Success) fail(ErrorCode::NoFocusedField);
     auto field = elementValue(focusedRead);
     if (!field) fail(ErrorCode::NoFocusedField);
 
@@ -32,7 +32,8 @@ common::Json typeText(Platform& platform, const common::Json& params, ActionCont
     if (role != "AXTextField" && role != "AXTextArea") throw refused;
     if (subrole == "AXSecureTextField") throw refused; // never a password field
     if (!window || !ax.equal(*window, *context.focusedWindow)) throw refused;
-    if (ax.setStringAttribute(*field, "AXValue", *text) != 0) throw refused;
+    if (ax.setStringAttribute(*field, "AXValue", *text) != platform::AxStatus::Success)
+        throw refused;
     return completed();
 }
 

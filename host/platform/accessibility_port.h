@@ -1,7 +1,7 @@
 #pragma once
 // The accessibility interface, in the host's own vocabulary ("AXFocusedWindow",
 // "AXTextField", "AXPress"...): adapters translate their platform into it.
-// Status 0 means success; every call is a synchronous request to another process.
+// Every call is a synchronous request to another process.
 
 #include "host/platform/geometry.h"
 
@@ -20,17 +20,28 @@ public:
 };
 using ElementRef = std::unique_ptr<Element>;
 
+// How a request ended. The host only tells success from failure; the kinds of failure say
+// why, for whoever reads a trace or a test.
+enum class AxStatus {
+    Success,
+    Failure,        // the request failed or timed out (a hung application)
+    NoValue,        // the attribute exists but has no value here
+    Unsupported,    // attribute, action or interface not offered
+    InvalidElement, // the element is gone, or is not one this call takes
+    NoService,      // no accessibility service in this session
+};
+
 struct OtherValue {}; // a value of a kind the host does not use
 
 using AttributeValue = std::variant<ElementRef, Point, Size, std::string, OtherValue>;
 
 struct AttributeResult {
-    int status = 0;
+    AxStatus status = AxStatus::Success;
     std::optional<AttributeValue> value;
 };
 
 struct ElementAtResult {
-    int status = 0;
+    AxStatus status = AxStatus::Success;
     ElementRef element;
 };
 
@@ -45,9 +56,9 @@ public:
     virtual ElementAtResult elementAtPosition(Element& systemWide, float x, float y) = 0;
     // The process of the element's application; nothing when it cannot be told.
     virtual std::optional<std::int32_t> pid(Element& element) = 0;
-    virtual int performAction(Element& element, const std::string& action) = 0;
-    virtual int setStringAttribute(Element& element, const std::string& attribute,
-                                   const std::string& value) = 0;
+    virtual AxStatus performAction(Element& element, const std::string& action) = 0;
+    virtual AxStatus setStringAttribute(Element& element, const std::string& attribute,
+                                        const std::string& value) = 0;
     // Both denote the same user-interface object.
     virtual bool equal(const Element& a, const Element& b) = 0;
 };

@@ -54,17 +54,19 @@ struct NoAccessibility : host::platform::AccessibilityPort {
     void setMessagingTimeout(host::platform::Element&, float) override {}
     host::platform::AttributeResult copyAttribute(host::platform::Element&,
                                                   const std::string&) override {
-        return {-1, std::nullopt};
+        return {host::platform::AxStatus::Failure, std::nullopt};
     }
     host::platform::ElementAtResult elementAtPosition(host::platform::Element&, float,
                                                       float) override {
-        return {-1, {}};
+        return {host::platform::AxStatus::Failure, {}};
     }
     std::optional<std::int32_t> pid(host::platform::Element&) override { return std::nullopt; }
-    int performAction(host::platform::Element&, const std::string&) override { return -1; }
-    int setStringAttribute(host::platform::Element&, const std::string&,
-                           const std::string&) override {
-        return -1;
+    host::platform::AxStatus performAction(host::platform::Element&, const std::string&) override {
+        return host::platform::AxStatus::Failure;
+    }
+    host::platform::AxStatus setStringAttribute(host::platform::Element&, const std::string&,
+                                                const std::string&) override {
+        return host::platform::AxStatus::Failure;
     }
     bool equal(const host::platform::Element&, const host::platform::Element&) override {
         return false;

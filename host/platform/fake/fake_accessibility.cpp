@@ -55,7 +55,7 @@ platform::AttributeResult FakeAccessibility::copyAttribute(platform::Element& el
     if (attribute == throwOnAttribute) throw std::runtime_error("accessibility service failed");
     auto& node = nodeOf(element);
     auto found = node.attributes.find(attribute);
-    if (found == node.attributes.end()) return {kAxNoValue, std::nullopt};
+    if (found == node.attributes.end()) return {AxStatus::NoValue, std::nullopt};
     platform::AttributeResult result{found->second.status, std::nullopt};
     if (!found->second.value) return result;
     std::visit(
@@ -74,32 +74,34 @@ platform::AttributeResult FakeAccessibility::copyAttribute(platform::Element& el
 platform::ElementAtResult FakeAccessibility::elementAtPosition(platform::Element& wide, float x,
                                                                float y) {
     hitPoints.emplace_back(x, y);
-    if (&nodeOf(wide) != systemWide.get()) return {kAxFailure, nullptr};
-    if (hitStatus != 0) return {hitStatus, nullptr};
+    if (&nodeOf(wide) != systemWide.get()) return {AxStatus::Failure, nullptr};
+    if (hitStatus != AxStatus::Success) return {hitStatus, nullptr};
     for (const auto& hit : hitAreas)
-        if (contains(hit.area, x, y)) return {0, elementFor(hit.node)};
-    return {kAxNoValue, nullptr};
+        if (contains(hit.area, x, y)) return {AxStatus::Success, elementFor(hit.node)};
+    return {AxStatus::NoValue, nullptr};
 }
 
 std::optional<std::int32_t> FakeAccessibility::pid(platform::Element& element) {
     return nodeOf(element).pid;
 }
 
-int FakeAccessibility::performAction(platform::Element& element, const std::string& action) {
+AxStatus FakeAccessibility::performAction(platform::Element& element, const std::string& action) {
     auto& node = nodeOf(element);
     auto found = node.actions.find(action);
-    if (found == node.actions.end()) return kAxActionUnsupported;
-    if (found->second == 0) node.performed.push_back(action);
+    if (found == node.actions.end()) return AxStatus::Unsupported;
+    if (found->second == AxStatus::Success) node.performed.push_back(action);
     return found->second;
 }
 
-int FakeAccessibility::setStringAttribute(platform::Element& element, const std::string& attribute,
-                                          const std::string& value) {
+AxStatus FakeAccessibility::setStringAttribute(platform::Element& element,
+                                               const std::string& attribute,
+                                               const std::string& value) {
     auto& node = nodeOf(element);
     auto refusal = node.writeStatus.find(attribute);
-    if (refusal != node.writeStatus.end() && refusal->second != 0) return refusal->second;
+    if (refusal != node.writeStatus.end() && refusal->second != AxStatus::Success)
+        return refusal->second;
     node.set(attribute, value);
-    return 0;
+    return AxStatus::Success;
 }
 
 bool FakeAccessibility::equal(const platform::Element& a, const platform::Element& b) {

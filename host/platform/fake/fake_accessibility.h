@@ -13,10 +13,7 @@
 
 namespace host::platform::fake {
 
-// Statuses a real service gives.
-inline constexpr int kAxFailure = -25200;
-inline constexpr int kAxActionUnsupported = -25206;
-inline constexpr int kAxNoValue = -25212;
+using platform::AxStatus;
 
 struct FakeNode;
 using NodePtr = std::shared_ptr<FakeNode>;
@@ -24,15 +21,15 @@ using FakeValue =
     std::variant<NodePtr, platform::Point, platform::Size, std::string, platform::OtherValue>;
 
 struct FakeAttribute {
-    int status = 0;
+    AxStatus status = AxStatus::Success;
     std::optional<FakeValue> value;
 };
 
 struct FakeNode {
     std::optional<std::int32_t> pid;
-    std::map<std::string, FakeAttribute> attributes; // missing: kAxNoValue and no value
-    std::map<std::string, int> actions;              // supported actions and their status
-    std::map<std::string, int> writeStatus;          // a non-zero status refuses the write
+    std::map<std::string, FakeAttribute> attributes; // missing: NoValue and no value
+    std::map<std::string, AxStatus> actions;         // supported actions and their status
+    std::map<std::string, AxStatus> writeStatus;     // a failure refuses the write
     std::vector<std::string> performed;              // actions performed, in order
     std::optional<float> messagingTimeout;
 
@@ -41,7 +38,7 @@ struct FakeNode {
         node->pid = pid;
         return node;
     }
-    void set(const std::string& name, FakeValue value, int status = 0) {
+    void set(const std::string& name, FakeValue value, AxStatus status = AxStatus::Success) {
         attributes[name] = FakeAttribute{status, std::move(value)};
     }
     std::optional<std::string> string(const std::string& name) const;
@@ -56,8 +53,8 @@ class FakeAccessibility : public platform::AccessibilityPort {
 public:
     std::map<std::int32_t, NodePtr> applications; // a pid not here gets an empty node
     NodePtr systemWide = FakeNode::make();
-    std::vector<HitArea> hitAreas; // front to back
-    int hitStatus = 0;             // non-zero: the hit test fails with it
+    std::vector<HitArea> hitAreas;          // front to back
+    AxStatus hitStatus = AxStatus::Success; // a failure: the hit test fails with it
     std::vector<std::pair<float, float>> hitPoints;
     std::string throwOnAttribute; // reading this attribute throws (a broken service)
 
@@ -69,9 +66,9 @@ public:
     platform::ElementAtResult elementAtPosition(platform::Element& systemWide, float x,
                                                 float y) override;
     std::optional<std::int32_t> pid(platform::Element& element) override;
-    int performAction(platform::Element& element, const std::string& action) override;
-    int setStringAttribute(platform::Element& element, const std::string& attribute,
-                           const std::string& value) override;
+    AxStatus performAction(platform::Element& element, const std::string& action) override;
+    AxStatus setStringAttribute(platform::Element& element, const std::string& attribute,
+                                const std::string& value) override;
     bool equal(const platform::Element& a, const platform::Element& b) override;
 
     // Elements handed out and not yet released.

@@ -18,19 +18,20 @@ namespace host::test {
 namespace {
 
 using platform::AttributeResult;
+using platform::AxStatus;
 using platform::ElementRef;
 using platform::linux_atspi::AtspiAccessibility;
 using platform::linux_atspi::AtspiElement;
 using namespace std::chrono_literals;
 
 ElementRef elementOf(AttributeResult result) {
-    if (result.status != 0 || !result.value) return nullptr;
+    if (result.status != AxStatus::Success || !result.value) return nullptr;
     auto* element = std::get_if<ElementRef>(&*result.value);
     return element ? std::move(*element) : nullptr;
 }
 
 std::optional<std::string> stringOf(const AttributeResult& result) {
-    if (result.status != 0 || !result.value) return std::nullopt;
+    if (result.status != AxStatus::Success || !result.value) return std::nullopt;
     const auto* text = std::get_if<std::string>(&*result.value);
     return text ? std::optional<std::string>(*text) : std::nullopt;
 }
@@ -63,7 +64,8 @@ protected:
         const bool found = eventually([&] {
             focused = elementOf(port_.copyAttribute(*application_, "AXFocusedUIElement"));
             return focused && stringOf(port_.copyAttribute(*focused, "AXRole")) == role &&
-                   (widget != "entry" || port_.copyAttribute(*focused, "AXSubrole").status != 0);
+                   (widget != "entry" ||
+                    port_.copyAttribute(*focused, "AXSubrole").status != AxStatus::Success);
         });
         EXPECT_TRUE(found) << widget;
         return focused;
@@ -72,8 +74,8 @@ protected:
     platform::Rect boundsOf(platform::Element& element) {
         const auto position = port_.copyAttribute(element, "AXPosition");
         const auto size = port_.copyAttribute(element, "AXSize");
-        EXPECT_EQ(position.status, 0);
-        EXPECT_EQ(size.status, 0);
+        EXPECT_EQ(position.status, AxStatus::Success);
+        EXPECT_EQ(size.status, AxStatus::Success);
         if (!position.value || !size.value) return {};
         const auto* p = std::get_if<platform::Point>(&*position.value);
         const auto* s = std::get_if<platform::Size>(&*size.value);
@@ -122,11 +124,11 @@ TEST_F(AccessibilityOnDesktop, PressesTheButtonFoundAtItsCentre) {
     const auto systemWide = port_.createSystemWide();
     auto hit = port_.elementAtPosition(*systemWide, static_cast<float>(bounds.x + bounds.width / 2),
                                        static_cast<float>(bounds.y + bounds.height / 2));
-    ASSERT_EQ(hit.status, 0);
+    ASSERT_EQ(hit.status, AxStatus::Success);
     ASSERT_TRUE(hit.element);
     EXPECT_TRUE(port_.equal(*hit.element, *button));
     EXPECT_EQ(port_.pid(*hit.element), app_->pid());
-    EXPECT_EQ(port_.performAction(*hit.element, "AXPress"), 0);
+    EXPECT_EQ(port_.performAction(*hit.element, "AXPress"), AxStatus::Success);
     EXPECT_TRUE(app_->waitFor("pressed"));
 }
 
@@ -135,20 +137,20 @@ TEST_F(AccessibilityOnDesktop, PointsOutsideAnyWindowOrOnTheTitleBarHaveNoPressa
     ASSERT_TRUE(frame);
     const auto systemWide = port_.createSystemWide();
     // The root window has no owner.
-    EXPECT_NE(port_.elementAtPosition(*systemWide, 1279.0f, 1023.0f).status, 0);
+    EXPECT_NE(port_.elementAtPosition(*systemWide, 1279.0f, 1023.0f).status, AxStatus::Success);
     // The title bar belongs to the window itself, which has no press action.
     auto bar = port_.elementAtPosition(*systemWide, static_cast<float>(frame->x + 40),
                                        static_cast<float>(frame->y + 3));
-    ASSERT_EQ(bar.status, 0);
+    ASSERT_EQ(bar.status, AxStatus::Success);
     EXPECT_TRUE(port_.equal(*bar.element, *window_));
-    EXPECT_NE(port_.performAction(*bar.element, "AXPress"), 0);
-    EXPECT_NE(port_.performAction(*bar.element, "AXNoSuchAction"), 0);
+    EXPECT_NE(port_.performAction(*bar.element, "AXPress"), AxStatus::Success);
+    EXPECT_NE(port_.performAction(*bar.element, "AXNoSuchAction"), AxStatus::Success);
 }
 
 TEST_F(AccessibilityOnDesktop, FocusedEntryIsATextFieldOfTheFocusedWindowAndTakesAValue) {
     const auto entry = focus("entry", "AXTextField");
     ASSERT_TRUE(entry);
-    EXPECT_NE(port_.copyAttribute(*entry, "AXSubrole").status, 0); // no subrole
+    EXPECT_NE(port_.copyAttribute(*entry, "AXSubrole").status, AxStatus::Success); // no subrole
     const auto window = elementOf(port_.copyAttribute(*entry, "AXWindow"));
     ASSERT_TRUE(window);
     EXPECT_TRUE(port_.equal(*window, *window_));
@@ -167,12 +169,12 @@ TEST_F(AccessibilityOnDesktop, FocusedEntryIsATextFieldOfTheFocusedWindowAndTake
         return focused && port_.equal(*focused, *entry);
     }));
 
-    EXPECT_EQ(port_.setStringAttribute(*entry, "AXValue", "héllo wörld"), 0);
+    EXPECT_EQ(port_.setStringAttribute(*entry, "AXValue", "héllo wörld"), AxStatus::Success);
     EXPECT_TRUE(app_->waitFor("entry héllo wörld"));
     EXPECT_EQ(stringOf(port_.copyAttribute(*entry, "AXValue")), "héllo wörld");
-    EXPECT_EQ(port_.setStringAttribute(*entry, "AXValue", ""), 0);
+    EXPECT_EQ(port_.setStringAttribute(*entry, "AXValue", ""), AxStatus::Success);
     EXPECT_TRUE(app_->waitFor("entry "));
-    EXPECT_NE(port_.setStringAttribute(*entry, "AXTitle", "x"), 0);
+    EXPECT_NE(port_.setStringAttribute(*entry, "AXTitle", "x"), AxStatus::Success);
 }
 
 TEST_F(AccessibilityOnDesktop, FocusIsCurrentEvenWhenTheMainLoopHasNotRun) {
@@ -203,7 +205,7 @@ TEST_F(AccessibilityOnDesktop, ScrollsTheTextViewByPagesClampedAtBothEnds) {
     ASSERT_GT(page, 0);
     ASSERT_EQ(scrollPosition(), 0);
 
-    ASSERT_EQ(port_.performAction(*view, "AXScrollDownByPage"), 0);
+    ASSERT_EQ(port_.performAction(*view, "AXScrollDownByPage"), AxStatus::Success);
     ASSERT_TRUE(app_->waitFor("scroll "));
     EXPECT_EQ(scrollPosition(), static_cast<long>(page));
 
@@ -212,22 +214,23 @@ TEST_F(AccessibilityOnDesktop, ScrollsTheTextViewByPagesClampedAtBothEnds) {
     int pages = 1;
     for (long now = scrollPosition(); now != last && pages < 200; ++pages) {
         last = now;
-        ASSERT_EQ(port_.performAction(*view, "AXScrollDownByPage"), 0);
+        ASSERT_EQ(port_.performAction(*view, "AXScrollDownByPage"), AxStatus::Success);
         now = scrollPosition();
     }
     EXPECT_GT(pages, 3);
     EXPECT_LT(pages, 200);
     const long end = last;
-    EXPECT_EQ(port_.performAction(*view, "AXScrollDownByPage"), 0); // at the end: stays
+    EXPECT_EQ(port_.performAction(*view, "AXScrollDownByPage"),
+              AxStatus::Success); // at the end: stays
     EXPECT_EQ(scrollPosition(), end);
 
-    EXPECT_EQ(port_.performAction(*view, "AXScrollUpByPage"), 0);
+    EXPECT_EQ(port_.performAction(*view, "AXScrollUpByPage"), AxStatus::Success);
     EXPECT_EQ(scrollPosition(), end - static_cast<long>(page));
 
     // An element outside any scroll pane cannot scroll.
     const auto entry = focus("entry", "AXTextField");
     ASSERT_TRUE(entry);
-    EXPECT_NE(port_.performAction(*entry, "AXScrollDownByPage"), 0);
+    EXPECT_NE(port_.performAction(*entry, "AXScrollDownByPage"), AxStatus::Success);
 }
 
 TEST_F(AccessibilityOnDesktop, EqualityFollowsTheUserInterfaceObject) {
@@ -262,8 +265,8 @@ TEST_F(AccessibilityOnDesktop, ElementsHoldNoReferenceOnceReleased) {
 
 TEST_F(AccessibilityOnDesktop, ApplicationWithoutAccessibilityHasNoWindow) {
     const auto nobody = port_.createApplication(999999);
-    EXPECT_NE(port_.copyAttribute(*nobody, "AXFocusedWindow").status, 0);
-    EXPECT_NE(port_.copyAttribute(*application_, "AXNoSuchAttribute").status, 0);
+    EXPECT_NE(port_.copyAttribute(*nobody, "AXFocusedWindow").status, AxStatus::Success);
+    EXPECT_NE(port_.copyAttribute(*application_, "AXNoSuchAttribute").status, AxStatus::Success);
 }
 
 TEST_F(AccessibilityOnDesktop, StoppedApplicationAnswersEveryCallWithAFailureInTime) {
@@ -277,27 +280,30 @@ TEST_F(AccessibilityOnDesktop, StoppedApplicationAnswersEveryCallWithAFailureInT
     using Clock = std::chrono::steady_clock;
     const auto timed = [](auto&& call) {
         const auto start = Clock::now();
-        const int status = call();
+        const auto status = call();
         const auto spent = std::chrono::duration<double>(Clock::now() - start).count();
         std::printf("  %.3f s\n", spent);
         EXPECT_LT(spent, 2.5);
         return status;
     };
     // The application element carries 2 s; the others have the adapter's default.
-    EXPECT_NE(timed([&] { return port_.copyAttribute(*window_, "AXPosition").status; }), 0);
-    EXPECT_NE(timed([&] { return port_.performAction(*button, "AXPress"); }), 0);
-    EXPECT_NE(timed([&] { return port_.setStringAttribute(*entry, "AXValue", "x"); }), 0);
+    EXPECT_NE(timed([&] { return port_.copyAttribute(*window_, "AXPosition").status; }),
+              AxStatus::Success);
+    EXPECT_NE(timed([&] { return port_.performAction(*button, "AXPress"); }), AxStatus::Success);
+    EXPECT_NE(timed([&] { return port_.setStringAttribute(*entry, "AXValue", "x"); }),
+              AxStatus::Success);
     EXPECT_NE(timed([&] {
                   return port_
                       .elementAtPosition(*systemWide, static_cast<float>(bounds.x + 2),
                                          static_cast<float>(bounds.y + 2))
                       .status;
               }),
-              0);
-    EXPECT_NE(timed([&] { return port_.performAction(*entry, "AXScrollDownByPage"); }), 0);
+              AxStatus::Success);
+    EXPECT_NE(timed([&] { return port_.performAction(*entry, "AXScrollDownByPage"); }),
+              AxStatus::Success);
     port_.setMessagingTimeout(*entry, 0.5f);
     const auto start = Clock::now();
-    EXPECT_NE(port_.copyAttribute(*entry, "AXPosition").status, 0);
+    EXPECT_NE(port_.copyAttribute(*entry, "AXPosition").status, AxStatus::Success);
     EXPECT_LT(std::chrono::duration<double>(Clock::now() - start).count(), 1.0);
 }
 

@@ -84,7 +84,7 @@ TEST(Click, CodesInOrder) {
             {"nothing accessible there", {{"x", 300}, {"y", 300}}, {}, "target_unavailable"},
             {"the hit test fails",
              {{"x", 10}, {"y", 10}},
-             [](Acting& a) { a.desktop.accessibility.hitStatus = kAxFailure; },
+             [](Acting& a) { a.desktop.accessibility.hitStatus = AxStatus::Failure; },
              "target_unavailable"},
             {"another process's element",
              {{"x", 10}, {"y", 10}},
@@ -125,7 +125,9 @@ TEST(Scroll, CodesInOrder) {
                 {"no direction", {}, {}, "unsupported_scroll"},
                 {"focused element unreadable",
                  {{"direction", "down"}},
-                 [](Acting& a) { a.application->attributes["AXFocusedUIElement"].status = -1; },
+                 [](Acting& a) {
+                     a.application->attributes["AXFocusedUIElement"].status = AxStatus::Failure;
+                 },
                  "unsupported_scroll"},
                 {"focused element not an element",
                  {{"direction", "down"}},
@@ -133,7 +135,7 @@ TEST(Scroll, CodesInOrder) {
                  "unsupported_scroll"},
                 {"its window read with an error status but right",
                  {{"direction", "down"}},
-                 [](Acting& a) { a.field->attributes["AXWindow"].status = kAxFailure; },
+                 [](Acting& a) { a.field->attributes["AXWindow"].status = AxStatus::Failure; },
                  "ok"},
                 {"no window",
                  {{"direction", "down"}},
@@ -145,7 +147,7 @@ TEST(Scroll, CodesInOrder) {
                  "unsupported_scroll"},
                 {"cannot scroll",
                  {{"direction", "down"}},
-                 [](Acting& a) { a.field->actions["AXScrollDownByPage"] = kAxFailure; },
+                 [](Acting& a) { a.field->actions["AXScrollDownByPage"] = AxStatus::Failure; },
                  "unsupported_scroll"},
             },
             [](Acting& a, const Row& row) {
@@ -184,7 +186,9 @@ TEST(TypeText, CodesInOrder) {
                  "no_focused_field"},
                 {"focused element unreadable",
                  {{"text", "x"}},
-                 [](Acting& a) { a.application->attributes["AXFocusedUIElement"].status = -1; },
+                 [](Acting& a) {
+                     a.application->attributes["AXFocusedUIElement"].status = AxStatus::Failure;
+                 },
                  "no_focused_field"},
                 {"a button", {{"text", "x"}}, role("AXButton"), "unsupported_text_field"},
                 {"no role",
@@ -209,7 +213,7 @@ TEST(TypeText, CodesInOrder) {
                  "unsupported_text_field"},
                 {"refuses the value",
                  {{"text", "x"}},
-                 [](Acting& a) { a.field->writeStatus["AXValue"] = kAxFailure; },
+                 [](Acting& a) { a.field->writeStatus["AXValue"] = AxStatus::Failure; },
                  "unsupported_text_field"},
                 {"every attribute is read before any is judged",
                  {{"text", "x"}},

@@ -258,7 +258,7 @@ TEST(ObserveWaits, TwoObservesOfOneWindowLeaveTwoLiveFrames) {
     std::string second = c.lines.answers[1]["result"]["frameId"];
     EXPECT_NE(first, second);
     c.world.desktop.accessibility.hitAreas.push_back({kBounds, c.world.focusedWindow});
-    c.world.focusedWindow->actions["AXPress"] = 0;
+    c.world.focusedWindow->actions["AXPress"] = AxStatus::Success;
     for (const auto& id : {first, second}) {
         auto params = c.world.actionParams(id);
         params["x"] = 10;

@@ -90,7 +90,7 @@ TEST(Preflight, CodesInTheirOrderWithTheFramesFate) {
          "target_not_frontmost",
          false},
         {"focused window unreadable",
-         [](Acting& a) { a.application->attributes["AXFocusedWindow"].status = kAxFailure; },
+         [](Acting& a) { a.application->attributes["AXFocusedWindow"].status = AxStatus::Failure; },
          {},
          "target_unavailable",
          false},
@@ -105,14 +105,14 @@ TEST(Preflight, CodesInTheirOrderWithTheFramesFate) {
          "target_unavailable",
          false},
         {"position unreadable",
-         [](Acting& a) { a.focusedWindow->attributes["AXPosition"].status = kAxFailure; },
+         [](Acting& a) { a.focusedWindow->attributes["AXPosition"].status = AxStatus::Failure; },
          {},
          "target_unavailable",
          false},
         {"size unreadable, position of the wrong kind",
          [](Acting& a) {
              a.focusedWindow->set("AXPosition", Size{1, 1});
-             a.focusedWindow->attributes["AXSize"].status = kAxFailure;
+             a.focusedWindow->attributes["AXSize"].status = AxStatus::Failure;
          },
          {},
          "target_unavailable",

@@ -58,10 +58,11 @@ Acting::Acting() {
     field = FakeNode::make(kPid);
     field->set("AXRole", std::string("AXTextField"));
     field->set("AXWindow", focusedWindow);
-    field->actions = {{"AXScrollDownByPage", 0}, {"AXScrollUpByPage", 0}};
+    field->actions = {{"AXScrollDownByPage", AxStatus::Success},
+                      {"AXScrollUpByPage", AxStatus::Success}};
     application->set("AXFocusedUIElement", field);
     button = FakeNode::make(kPid);
-    button->actions["AXPress"] = 0;
+    button->actions["AXPress"] = AxStatus::Success;
     desktop.accessibility.hitAreas.push_back({{kBounds.x, kBounds.y, 200, 100}, button});
 }
 

@@ -7,7 +7,6 @@
 #include "host/platform/linux/accessibility/atspi_tree.h"
 #include "host/platform/linux/accessibility/focus_tracker.h"
 #include "host/platform/linux/accessibility/role_vocabulary.h"
-#include "host/platform/linux/accessibility/status.h"
 #include "host/platform/linux/accessibility/window_hit_test.h"
 
 #include <cmath>
@@ -16,16 +15,16 @@
 namespace host::platform::linux_atspi {
 namespace {
 
-AttributeResult failedWith(int code) {
+AttributeResult failedWith(AxStatus code) {
     return AttributeResult{code, std::nullopt};
 }
 
 AttributeResult missing(const CallBudget& budget) {
-    return failedWith(budget.failed() ? status::failed : status::noValue);
+    return failedWith(budget.failed() ? AxStatus::Failure : AxStatus::NoValue);
 }
 
 AttributeResult value(AttributeValue v) {
-    return AttributeResult{status::success, std::move(v)};
+    return AttributeResult{AxStatus::Success, std::move(v)};
 }
 
 AttributeResult elementValue(AccessibleRef accessible, const CallBudget& budget) {
@@ -104,8 +103,8 @@ AtspiAccessible* AtspiAccessibility::rootOf(AtspiElement& application, const Cal
 
 AttributeResult AtspiAccessibility::copyAttribute(Element& element, const std::string& attribute) {
     auto* target = asAtspi(element);
-    if (!target) return failedWith(status::invalidElement);
-    if (!connected_) return failedWith(status::noService);
+    if (!target) return failedWith(AxStatus::InvalidElement);
+    if (!connected_) return failedWith(AxStatus::NoService);
     const CallBudget budget(timeoutOf(*target));
     switch (target->kind()) {
     case AtspiElement::Kind::SystemWide:
@@ -115,7 +114,7 @@ AttributeResult AtspiAccessibility::copyAttribute(Element& element, const std::s
     case AtspiElement::Kind::Object:
         return objectAttribute(target->accessible(), attribute, budget);
     }
-    return failedWith(status::unsupported);
+    return failedWith(AxStatus::Unsupported);
 }
 
 AttributeResult AtspiAccessibility::focusedElementOf(AtspiAccessible* application,
@@ -139,7 +138,7 @@ AttributeResult AtspiAccessibility::systemWideAttribute(const std::string& attri
             return elementValue(std::move(latest), budget);
         return missing(budget);
     }
-    return failedWith(status::unsupported);
+    return failedWith(AxStatus::Unsupported);
 }
 
 AttributeResult AtspiAccessibility::applicationAttribute(AtspiElement& element,
@@ -148,9 +147,9 @@ AttributeResult AtspiAccessibility::applicationAttribute(AtspiElement& element,
     if (attribute == "AXRole") return value(std::string("AXApplication"));
     const bool known = attribute == "AXFocusedWindow" || attribute == "AXFocusedUIElement" ||
                        attribute == "AXTitle";
-    if (!known) return failedWith(status::unsupported);
+    if (!known) return failedWith(AxStatus::Unsupported);
     AtspiAccessible* root = rootOf(element, budget);
-    if (!root) return failedWith(status::invalidElement);
+    if (!root) return failedWith(AxStatus::InvalidElement);
     if (attribute == "AXFocusedWindow") return elementValue(activeWindowOf(root, budget), budget);
     if (attribute == "AXFocusedUIElement") return focusedElementOf(root, budget);
     const auto name = nameOf(root, budget);
@@ -160,7 +159,7 @@ AttributeResult AtspiAccessibility::applicationAttribute(AtspiElement& element,
 AttributeResult AtspiAccessibility::objectAttribute(AtspiAccessible* accessible,
                                                     const std::string& attribute,
                                                     const CallBudget& budget) {
-    if (!accessible) return failedWith(status::invalidElement);
+    if (!accessible) return failedWith(AxStatus::InvalidElement);
     if (attribute == "AXRole" || attribute == "AXSubrole") {
         const auto role = roleOf(accessible, budget);
         if (!role) return missing(budget);
@@ -188,14 +187,14 @@ AttributeResult AtspiAccessibility::objectAttribute(AtspiAccessible* accessible,
         const auto text = textOf(accessible, budget);
         return text ? value(*text) : missing(budget);
     }
-    return failedWith(status::unsupported);
+    return failedWith(AxStatus::Unsupported);
 }
 
 ElementAtResult AtspiAccessibility::elementAtPosition(Element& element, float x, float y) {
     auto* target = asAtspi(element);
-    if (!target) return ElementAtResult{status::invalidElement, nullptr};
-    if (!connected_) return ElementAtResult{status::noService, nullptr};
-    if (!std::isfinite(x) || !std::isfinite(y)) return ElementAtResult{status::noValue, nullptr};
+    if (!target) return ElementAtResult{AxStatus::InvalidElement, nullptr};
+    if (!connected_) return ElementAtResult{AxStatus::NoService, nullptr};
+    if (!std::isfinite(x) || !std::isfinite(y)) return ElementAtResult{AxStatus::NoValue, nullptr};
     const CallBudget budget(timeoutOf(*target));
     switch (target->kind()) {
     case AtspiElement::Kind::SystemWide:
@@ -203,30 +202,30 @@ ElementAtResult AtspiAccessibility::elementAtPosition(Element& element, float x,
     case AtspiElement::Kind::Application:
         return hitTest(x, y, target->applicationPid(), budget);
     case AtspiElement::Kind::Object:
-        if (!target->accessible()) return ElementAtResult{status::invalidElement, nullptr};
+        if (!target->accessible()) return ElementAtResult{AxStatus::InvalidElement, nullptr};
         return ElementAtResult{
-            status::success,
+            AxStatus::Success,
             AtspiElement::object(deepestAt(target->accessible(), pixel(x), pixel(y), budget))};
     }
-    return ElementAtResult{status::unsupported, nullptr};
+    return ElementAtResult{AxStatus::Unsupported, nullptr};
 }
 
 ElementAtResult AtspiAccessibility::hitTest(float x, float y, std::optional<std::int32_t> onlyPid,
                                             const CallBudget& budget) {
     const auto front = frontWindowAt(windows_, x, y);
     if (!front || (onlyPid && front->pid != *onlyPid))
-        return ElementAtResult{status::noValue, nullptr};
+        return ElementAtResult{AxStatus::NoValue, nullptr};
     const auto application = applicationOf(front->pid, budget);
     if (!application)
-        return ElementAtResult{budget.failed() ? status::failed : status::noValue, nullptr};
+        return ElementAtResult{budget.failed() ? AxStatus::Failure : AxStatus::NoValue, nullptr};
     const int px = pixel(x);
     const int py = pixel(y);
     const auto window = topLevelAt(application.get(), front->bounds, px, py, budget);
     if (!window)
-        return ElementAtResult{budget.failed() ? status::failed : status::noValue, nullptr};
+        return ElementAtResult{budget.failed() ? AxStatus::Failure : AxStatus::NoValue, nullptr};
     auto deepest = deepestAt(window.get(), px, py, budget);
-    if (budget.failed()) return ElementAtResult{status::failed, nullptr};
-    return ElementAtResult{status::success, AtspiElement::object(std::move(deepest))};
+    if (budget.failed()) return ElementAtResult{AxStatus::Failure, nullptr};
+    return ElementAtResult{AxStatus::Success, AtspiElement::object(std::move(deepest))};
 }
 
 std::optional<std::int32_t> AtspiAccessibility::pid(Element& element) {
@@ -243,25 +242,25 @@ std::optional<std::int32_t> AtspiAccessibility::pid(Element& element) {
     return std::nullopt;
 }
 
-int AtspiAccessibility::performAction(Element& element, const std::string& action) {
+AxStatus AtspiAccessibility::performAction(Element& element, const std::string& action) {
     auto* target = asAtspi(element);
-    if (!target || !target->accessible()) return status::invalidElement;
-    if (!connected_) return status::noService;
-    if (target->kind() != AtspiElement::Kind::Object) return status::unsupported;
+    if (!target || !target->accessible()) return AxStatus::InvalidElement;
+    if (!connected_) return AxStatus::NoService;
+    if (target->kind() != AtspiElement::Kind::Object) return AxStatus::Unsupported;
     const CallBudget budget(timeoutOf(*target));
     if (action == "AXPress") return press(target->accessible(), budget);
     if (action == "AXScrollDownByPage") return scrollByPage(target->accessible(), true, budget);
     if (action == "AXScrollUpByPage") return scrollByPage(target->accessible(), false, budget);
-    return status::unsupported;
+    return AxStatus::Unsupported;
 }
 
-int AtspiAccessibility::setStringAttribute(Element& element, const std::string& attribute,
-                                           const std::string& text) {
+AxStatus AtspiAccessibility::setStringAttribute(Element& element, const std::string& attribute,
+                                                const std::string& text) {
     auto* target = asAtspi(element);
-    if (!target || !target->accessible()) return status::invalidElement;
-    if (!connected_) return status::noService;
+    if (!target || !target->accessible()) return AxStatus::InvalidElement;
+    if (!connected_) return AxStatus::NoService;
     if (target->kind() != AtspiElement::Kind::Object || attribute != "AXValue")
-        return status::unsupported;
+        return AxStatus::Unsupported;
     return setText(target->accessible(), text, CallBudget(timeoutOf(*target)));
 }
 

@@ -46,9 +46,9 @@ public:
     AttributeResult copyAttribute(Element& element, const std::string& attribute) override;
     ElementAtResult elementAtPosition(Element& systemWide, float x, float y) override;
     std::optional<std::int32_t> pid(Element& element) override;
-    int performAction(Element& element, const std::string& action) override;
-    int setStringAttribute(Element& element, const std::string& attribute,
-                           const std::string& value) override;
+    AxStatus performAction(Element& element, const std::string& action) override;
+    AxStatus setStringAttribute(Element& element, const std::string& attribute,
+                                const std::string& value) override;
     bool equal(const Element& a, const Element& b) override;
 
     static constexpr float kDefaultTimeoutSeconds = 2.0f;

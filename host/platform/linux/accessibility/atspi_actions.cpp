@@ -1,7 +1,6 @@
 #include "host/platform/linux/accessibility/atspi_actions.h"
 
 #include "host/platform/linux/accessibility/atspi_tree.h"
-#include "host/platform/linux/accessibility/status.h"
 
 #include <array>
 #include <string_view>
@@ -40,63 +39,63 @@ std::optional<gint> pressActionIndex(AtspiAction* action, const CallBudget& budg
     return best;
 }
 
-int failure(const CallBudget& budget, int otherwise) {
-    return budget.failed() ? status::failed : otherwise;
+AxStatus failure(const CallBudget& budget, AxStatus otherwise) {
+    return budget.failed() ? AxStatus::Failure : otherwise;
 }
 
 } // namespace
 
-int press(AtspiAccessible* accessible, const CallBudget& budget) {
-    if (!budget.arm()) return status::failed;
+AxStatus press(AtspiAccessible* accessible, const CallBudget& budget) {
+    if (!budget.arm()) return AxStatus::Failure;
     const auto action = adopt(atspi_accessible_get_action_iface(accessible));
-    if (!action) return failure(budget, status::unsupported);
+    if (!action) return failure(budget, AxStatus::Unsupported);
     const auto index = pressActionIndex(action.get(), budget);
-    if (!index) return failure(budget, status::unsupported);
-    if (!budget.arm()) return status::failed;
+    if (!index) return failure(budget, AxStatus::Unsupported);
+    if (!budget.arm()) return AxStatus::Failure;
     GErrorSlot error;
     const bool done = atspi_action_do_action(action.get(), *index, error.out());
-    return done && !error.set() ? status::success : status::failed;
+    return done && !error.set() ? AxStatus::Success : AxStatus::Failure;
 }
 
-int scrollByPage(AtspiAccessible* accessible, bool down, const CallBudget& budget) {
+AxStatus scrollByPage(AtspiAccessible* accessible, bool down, const CallBudget& budget) {
     const auto pane = scrollPaneOf(accessible, budget);
-    if (!pane) return failure(budget, status::unsupported);
+    if (!pane) return failure(budget, AxStatus::Unsupported);
     const auto paneExtents = extentsOf(pane.get(), budget);
     const auto bar = verticalScrollBarOf(pane.get(), budget);
     if (!paneExtents || paneExtents->height <= 0 || !bar)
-        return failure(budget, status::unsupported);
-    if (!budget.arm()) return status::failed;
+        return failure(budget, AxStatus::Unsupported);
+    if (!budget.arm()) return AxStatus::Failure;
     const auto value = adopt(atspi_accessible_get_value_iface(bar.get()));
-    if (!value) return failure(budget, status::unsupported);
+    if (!value) return failure(budget, AxStatus::Unsupported);
 
     GErrorSlot minError, currentError, maxError;
-    if (!budget.arm()) return status::failed;
+    if (!budget.arm()) return AxStatus::Failure;
     const double minimum = atspi_value_get_minimum_value(value.get(), minError.out());
-    if (!budget.arm()) return status::failed;
+    if (!budget.arm()) return AxStatus::Failure;
     const double current = atspi_value_get_current_value(value.get(), currentError.out());
-    if (!budget.arm()) return status::failed;
+    if (!budget.arm()) return AxStatus::Failure;
     const double maximum = atspi_value_get_maximum_value(value.get(), maxError.out());
-    if (minError.set() || currentError.set() || maxError.set()) return status::failed;
+    if (minError.set() || currentError.set() || maxError.set()) return AxStatus::Failure;
 
     const double page = paneExtents->height;
     double target = down ? current + page : current - page;
     if (target > maximum) target = maximum;
     if (target < minimum) target = minimum;
-    if (!budget.arm()) return status::failed;
+    if (!budget.arm()) return AxStatus::Failure;
     GErrorSlot error;
     const bool set = atspi_value_set_current_value(value.get(), target, error.out());
-    return set && !error.set() ? status::success : status::failed;
+    return set && !error.set() ? AxStatus::Success : AxStatus::Failure;
 }
 
-int setText(AtspiAccessible* accessible, const std::string& text, const CallBudget& budget) {
-    if (!budget.arm()) return status::failed;
+AxStatus setText(AtspiAccessible* accessible, const std::string& text, const CallBudget& budget) {
+    if (!budget.arm()) return AxStatus::Failure;
     const auto editable = adopt(atspi_accessible_get_editable_text_iface(accessible));
-    if (!editable) return failure(budget, status::unsupported);
-    if (!budget.arm()) return status::failed;
+    if (!editable) return failure(budget, AxStatus::Unsupported);
+    if (!budget.arm()) return AxStatus::Failure;
     GErrorSlot error;
     const bool set =
         atspi_editable_text_set_text_contents(editable.get(), text.c_str(), error.out());
-    return set && !error.set() ? status::success : status::failed;
+    return set && !error.set() ? AxStatus::Success : AxStatus::Failure;
 }
 
 std::optional<std::string> textOf(AtspiAccessible* accessible, const CallBudget& budget) {

@@ -2,6 +2,7 @@
 // The operations the host performs on an accessible, each within a call budget. All answer
 // a status: 0 when done.
 
+#include "host/platform/accessibility_port.h"
 #include "host/platform/linux/accessibility/call_budget.h"
 
 #include <atspi/atspi.h>
@@ -12,14 +13,14 @@
 namespace host::platform::linux_atspi {
 
 // Performs the element's "click", "press" or "activate" action, the first of these it has.
-int press(AtspiAccessible* accessible, const CallBudget& budget);
+AxStatus press(AtspiAccessible* accessible, const CallBudget& budget);
 
 // Moves the vertical scroll bar of the element's scroll pane one visible height down or up,
 // clamped to the bar's range.
-int scrollByPage(AtspiAccessible* accessible, bool down, const CallBudget& budget);
+AxStatus scrollByPage(AtspiAccessible* accessible, bool down, const CallBudget& budget);
 
 // Replaces the whole text of an editable text element.
-int setText(AtspiAccessible* accessible, const std::string& text, const CallBudget& budget);
+AxStatus setText(AtspiAccessible* accessible, const std::string& text, const CallBudget& budget);
 
 // The whole text of a Text element.
 std::optional<std::string> textOf(AtspiAccessible* accessible, const CallBudget& budget);
