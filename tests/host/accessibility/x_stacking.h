@@ -3,6 +3,7 @@
 // manager's client list, front to back, each with its owner's pid and the bounds of its
 // window-manager frame in root coordinates. Only what the accessibility hit test needs.
 
+#include "common/unique_handle.h"
 #include "host/platform/window_server_port.h"
 
 #include <xcb/xcb.h>
@@ -19,10 +20,7 @@ public:
     windowList(platform::WindowListKind kind) override;
 
 private:
-    struct Disconnect {
-        void operator()(xcb_connection_t* c) const { xcb_disconnect(c); }
-    };
-    std::unique_ptr<xcb_connection_t, Disconnect> connection_;
+    common::Owned<xcb_connection_t, xcb_disconnect> connection_;
     xcb_window_t root_ = 0;
 };
 

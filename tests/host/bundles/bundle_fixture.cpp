@@ -12,18 +12,6 @@ namespace host::bundles::testing {
 
 namespace fs = std::filesystem;
 
-TempDir::TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "bundles-test-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    // Canonical, so that paths compare equal to what /proc reports.
-    path_ = fs::canonical(pattern).string();
-}
-
-TempDir::~TempDir() {
-    std::error_code error;
-    fs::remove_all(path_, error);
-}
-
 void writeFile(const std::string& path, const std::string& contents) {
     fs::create_directories(fs::path(path).parent_path());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

@@ -1,23 +1,18 @@
 #pragma once
 // Throw-away application bundles for the tests, built in a fresh temporary folder.
 
+#include "tests/support/scratch_dir.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace host::bundles::testing {
 
-// A temporary folder, removed with everything in it.
-class TempDir {
+// A temporary folder, removed with everything in it; its path as a string, for joining.
+class TempDir : public test_support::ScratchDir {
 public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
+    std::string path() const { return ScratchDir::path().string(); }
 };
 
 enum class PlistKind { Xml, Binary };

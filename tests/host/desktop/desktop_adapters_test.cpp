@@ -1,6 +1,7 @@
 // The X11 window server, capture and keyboard adapters against a real (virtual) desktop
 // with the GTK3 test application on it. Run inside tools/desktop/run.sh.
 
+#include "common/unique_handle.h"
 #include "host/platform/backend.h"
 #include "host/platform/linux/x11/window_tree.h"
 #include "test_app.h"
@@ -27,15 +28,7 @@ bool onDesktop() {
 #define REQUIRE_DESKTOP()                                                                          \
     if (!onDesktop()) GTEST_SKIP() << "needs the virtual desktop: run under tools/desktop/run.sh"
 
-struct XDeleter {
-    void operator()(xcb_connection_t* c) const { xcb_disconnect(c); }
-};
-template <typename T> struct Freed {
-    std::unique_ptr<T, decltype(&std::free)> p;
-    explicit Freed(T* t) : p(t, &std::free) {}
-    T* operator->() const { return p.get(); }
-    explicit operator bool() const { return p != nullptr; }
-};
+template <typename T> using Freed = common::Malloced<T>;
 
 // A connection of the test's own, to look at windows the way a second client sees them.
 class TestX {
@@ -70,7 +63,7 @@ public:
     }
 
 private:
-    std::unique_ptr<xcb_connection_t, XDeleter> c_;
+    common::Owned<xcb_connection_t, xcb_disconnect> c_;
     xcb_window_t root_ = 0;
 };
 

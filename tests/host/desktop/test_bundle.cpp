@@ -68,14 +68,4 @@ std::optional<fs::path> makeBundle(const fs::path& folder, const std::string& pr
     return bundle;
 }
 
-TempFolder::TempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "skelmor-e2e.XXXXXX").string();
-    if (char* made = mkdtemp(pattern.data())) path_ = made;
-}
-
-TempFolder::~TempFolder() {
-    std::error_code error;
-    if (!path_.empty()) fs::remove_all(path_, error);
-}
-
 } // namespace desktop_test

@@ -2,6 +2,8 @@
 // Application bundles made by the tests: the test application copied into
 // NAME.app/Contents/MacOS/testapp with an Info.plist, sealed with bundle-seal.
 
+#include "tests/support/scratch_dir.h"
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -28,17 +30,6 @@ bool makeKey(const std::string& sealTool, const std::filesystem::path& key);
 
 std::filesystem::path executableOf(const std::filesystem::path& bundle);
 
-// A fresh temporary folder, removed with its contents by the destructor.
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
+using TempFolder = test_support::ScratchDir;
 
 } // namespace desktop_test

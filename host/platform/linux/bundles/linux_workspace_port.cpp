@@ -1,5 +1,7 @@
 #include "host/platform/linux/bundles/linux_workspace_port.h"
 
+#include "common/unique_handle.h"
+
 #include <algorithm>
 #include <charconv>
 #include <dirent.h>
@@ -12,13 +14,9 @@
 namespace host::bundles {
 namespace {
 
-struct DirClose {
-    void operator()(DIR* dir) const { ::closedir(dir); }
-};
-
 std::vector<std::int32_t> processIds() {
     std::vector<std::int32_t> pids;
-    std::unique_ptr<DIR, DirClose> proc(::opendir("/proc"));
+    common::Owned<DIR, ::closedir> proc(::opendir("/proc"));
     if (!proc) return pids;
     while (const dirent* entry = ::readdir(proc.get())) {
         std::string_view name(entry->d_name);

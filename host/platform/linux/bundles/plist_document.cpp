@@ -11,10 +11,7 @@
 namespace host::bundles {
 namespace {
 
-struct MallocFree {
-    void operator()(void* p) const { std::free(p); }
-};
-using MallocPtr = std::unique_ptr<char, MallocFree>;
+using MallocPtr = common::Malloced<char>;
 
 // libplist's dictionary iterator is a malloc'ed cursor.
 struct DictIter {
@@ -121,7 +118,7 @@ std::string toXml(plist_t node) {
     char* raw = nullptr;
     std::uint32_t length = 0;
     plist_to_xml(node, &raw, &length);
-    std::unique_ptr<char, decltype(&plist_to_xml_free)> xml(raw, &plist_to_xml_free);
+    common::Owned<char, plist_to_xml_free> xml(raw);
     return xml ? std::string(xml.get(), length) : std::string();
 }
 

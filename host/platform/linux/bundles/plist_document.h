@@ -11,14 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "common/unique_handle.h"
+
 #include <plist/plist.h>
 
 namespace host::bundles {
 
-struct PlistFree {
-    void operator()(void* node) const { plist_free(static_cast<plist_t>(node)); }
-};
-using PlistPtr = std::unique_ptr<void, PlistFree>;
+using PlistPtr = common::Owned<void, plist_free>;
 
 // Reads a whole file of at most `limit` bytes. Nothing when it cannot be read, is not a
 // regular file, or is bigger (a final symbolic link is not followed).

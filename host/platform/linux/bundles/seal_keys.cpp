@@ -1,5 +1,7 @@
 #include "host/platform/linux/bundles/seal_keys.h"
 
+#include "common/unique_handle.h"
+
 #include <cstdio>
 #include <fcntl.h>
 #include <openssl/evp.h>
@@ -12,30 +14,19 @@
 namespace host::bundles {
 namespace {
 
-struct PkeyCtxFree {
-    void operator()(EVP_PKEY_CTX* ctx) const { EVP_PKEY_CTX_free(ctx); }
-};
-struct MdCtxFree {
-    void operator()(EVP_MD_CTX* ctx) const { EVP_MD_CTX_free(ctx); }
-};
-struct BioFree {
-    void operator()(BIO* bio) const { BIO_free(bio); }
-};
-struct FileClose {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using MdCtx = std::unique_ptr<EVP_MD_CTX, MdCtxFree>;
+using MdCtx = common::Owned<EVP_MD_CTX, EVP_MD_CTX_free>;
 
 constexpr std::size_t kTeamLength = 10;
 
 } // namespace
 
-void PkeyFree::operator()(evp_pkey_st* key) const {
+void freeKey(evp_pkey_st* key) noexcept {
     EVP_PKEY_free(key);
 }
 
 PrivateKey generateSigningKey() {
-    std::unique_ptr<EVP_PKEY_CTX, PkeyCtxFree> ctx(EVP_PKEY_CTX_new_id(EVP_PKEY_ED25519, nullptr));
+    common::Owned<EVP_PKEY_CTX, EVP_PKEY_CTX_free> ctx(
+        EVP_PKEY_CTX_new_id(EVP_PKEY_ED25519, nullptr));
     if (!ctx || EVP_PKEY_keygen_init(ctx.get()) != 1) return nullptr;
     EVP_PKEY* key = nullptr;
     if (EVP_PKEY_keygen(ctx.get(), &key) != 1) return nullptr;
@@ -43,7 +34,7 @@ PrivateKey generateSigningKey() {
 }
 
 PrivateKey loadSigningKey(const std::string& pemPath) {
-    std::unique_ptr<BIO, BioFree> bio(BIO_new_file(pemPath.c_str(), "r"));
+    common::Owned<BIO, BIO_free> bio(BIO_new_file(pemPath.c_str(), "r"));
     if (!bio) return nullptr;
     PrivateKey key(PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr));
     if (!key || EVP_PKEY_get_id(key.get()) != EVP_PKEY_ED25519) return nullptr;
@@ -53,7 +44,7 @@ PrivateKey loadSigningKey(const std::string& pemPath) {
 bool saveSigningKey(const PrivateKey& key, const std::string& pemPath) {
     int fd = ::open(pemPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) return false;
-    std::unique_ptr<std::FILE, FileClose> file(::fdopen(fd, "w"));
+    common::Owned<std::FILE, std::fclose> file(::fdopen(fd, "w"));
     if (!file) {
         ::close(fd);
         return false;

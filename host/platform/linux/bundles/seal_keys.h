@@ -8,14 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "common/unique_handle.h"
+
 struct evp_pkey_st;
 
 namespace host::bundles {
 
-struct PkeyFree {
-    void operator()(evp_pkey_st* key) const;
-};
-using KeyHandle = std::unique_ptr<evp_pkey_st, PkeyFree>;
+void freeKey(evp_pkey_st* key) noexcept;
+using KeyHandle = common::Owned<evp_pkey_st, freeKey>;
 using PrivateKey = KeyHandle;
 
 // A fresh key pair.

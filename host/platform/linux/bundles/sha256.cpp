@@ -1,5 +1,7 @@
 #include "host/platform/linux/bundles/sha256.h"
 
+#include "common/unique_handle.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <memory>
@@ -9,10 +11,7 @@
 namespace host::bundles {
 namespace {
 
-struct MdCtxFree {
-    void operator()(EVP_MD_CTX* ctx) const { EVP_MD_CTX_free(ctx); }
-};
-using MdCtx = std::unique_ptr<EVP_MD_CTX, MdCtxFree>;
+using MdCtx = common::Owned<EVP_MD_CTX, EVP_MD_CTX_free>;
 
 int hexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
