@@ -5,7 +5,7 @@
 
 #include "host/platform/capture_port.h"
 #include "host/platform/event_port.h"
-#include "host/platform/linux/session/display_facts.h"
+#include "host/platform/linux/display_facts.h"
 #include "host/platform/window_server_port.h"
 
 #include <memory>

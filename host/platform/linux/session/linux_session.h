@@ -3,7 +3,7 @@
 // system buses of the environment (screen savers, logind, the accessibility bus). Without
 // a display server the session is absent, and the adapter still answers every call.
 
-#include "host/platform/linux/session/display_facts.h"
+#include "host/platform/linux/display_facts.h"
 #include "host/platform/session_port.h"
 
 #include <cstdint>

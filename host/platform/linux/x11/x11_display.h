@@ -2,7 +2,7 @@
 // The X display as the login session sees it: reachable or not, Composite or not, the
 // active window's owner, and the MIT-SCREEN-SAVER notifications of display sleep and wake.
 
-#include "host/platform/linux/session/display_facts.h"
+#include "host/platform/linux/display_facts.h"
 #include "host/platform/linux/x11/x_connection.h"
 
 #include <memory>
