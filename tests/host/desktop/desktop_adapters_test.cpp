@@ -62,6 +62,32 @@ public:
         return w;
     }
 
+    xcb_atom_t atom(const std::string& name) {
+        Freed<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
+            get(), xcb_intern_atom(get(), 0, static_cast<std::uint16_t>(name.size()), name.c_str()),
+            nullptr));
+        return reply ? reply->atom : XCB_NONE;
+    }
+
+    // The first 32-bit value of a window's property, as any client may read (and write) it.
+    std::optional<std::uint32_t> cardinal(xcb_window_t w, const std::string& property) {
+        Freed<xcb_get_property_reply_t> p(xcb_get_property_reply(
+            get(), xcb_get_property(get(), 0, w, atom(property), XCB_ATOM_CARDINAL, 0, 1),
+            nullptr));
+        if (!p || p->format != 32 || xcb_get_property_value_length(p.get()) < 4) return {};
+        return *static_cast<const std::uint32_t*>(xcb_get_property_value(p.get()));
+    }
+
+    // Takes the selection a compositing manager of screen 0 holds, as one would at start.
+    void becomeCompositingManager() {
+        xcb_window_t w = xcb_generate_id(get());
+        xcb_create_window(get(), XCB_COPY_FROM_PARENT, w, root_, 0, 0, 1, 1, 0,
+                          XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+        xcb_set_selection_owner(get(), w, atom("_NET_WM_CM_S0"), XCB_CURRENT_TIME);
+        Freed<xcb_get_input_focus_reply_t> sync(
+            xcb_get_input_focus_reply(get(), xcb_get_input_focus(get()), nullptr));
+    }
+
 private:
     common::Owned<xcb_connection_t, xcb_disconnect> c_;
     xcb_window_t root_ = 0;
@@ -169,6 +195,88 @@ TEST(DesktopAdapters, ListsTheApplicationWindowWithItsFrameBounds) {
     EXPECT_GE(b.x + b.width, client.x + client.width);
     EXPECT_GE(b.y + b.height, client.y + client.height);
     EXPECT_GT(b.height, client.height);
+}
+
+TEST(DesktopAdapters, TheOwnerIsTheProcessTheServerKnowsNotTheOneAWindowClaims) {
+    REQUIRE_DESKTOP();
+    TestApp real(testApp(), {"--title", "Real", "--size", "300x200", "--position", "40,40"});
+    ASSERT_TRUE(real.ready());
+    TestApp impostor(testApp(), {"--title", "Impostor", "--size", "300x200", "--position", "400,40",
+                                 "--claim-pid", std::to_string(real.pid())});
+    ASSERT_TRUE(impostor.ready());
+    TestX x;
+    ASSERT_EQ(x.cardinal(impostor.window(), "_NET_WM_PID"), static_cast<std::uint32_t>(real.pid()))
+        << "the impostor's claim is in place";
+
+    DesktopPorts ports = openDesktopPorts();
+    auto list = listUntil(ports, WindowListKind::OnScreen, [&](const auto& l) {
+        return find(l, real.window()) && find(l, impostor.window());
+    });
+    ASSERT_TRUE(find(list, impostor.window()));
+    EXPECT_EQ(find(list, impostor.window())->ownerPid, impostor.pid());
+    EXPECT_EQ(find(list, real.window())->ownerPid, real.pid());
+
+    std::promise<std::optional<std::vector<host::platform::ShareableWindow>>> content;
+    ports.capture->shareableContent([&](auto windows) { content.set_value(std::move(windows)); });
+    const auto windows = content.get_future().get();
+    ASSERT_TRUE(windows);
+    bool listed = false;
+    for (const auto& window : *windows) {
+        if (window.windowId != impostor.window()) continue;
+        listed = true;
+        EXPECT_EQ(window.owningPid, impostor.pid());
+    }
+    EXPECT_TRUE(listed);
+}
+
+TEST(DesktopAdapters, OpacityCountsOnlyWhileACompositingManagerDrawsIt) {
+    REQUIRE_DESKTOP();
+    TestApp cover(testApp(), {"--cover", "--popup", "--size", "200x150", "--position", "600,400",
+                              "--opacity", "0"});
+    ASSERT_TRUE(cover.ready());
+    TestX x;
+    ASSERT_EQ(x.cardinal(cover.window(), "_NET_WM_WINDOW_OPACITY"), 0u);
+    DesktopPorts ports = openDesktopPorts();
+    // The window manager here draws no transparency: the cover is drawn, and seen, opaque.
+    auto list = listUntil(ports, WindowListKind::OnScreen,
+                          [&](const auto& l) { return find(l, cover.window()).has_value(); });
+    ASSERT_TRUE(find(list, cover.window()));
+    EXPECT_EQ(find(list, cover.window())->alpha, 1.0);
+    // With a compositing manager it is see-through. (The selection lasts as long as this
+    // test's connection.)
+    x.becomeCompositingManager();
+    list = listUntil(ports, WindowListKind::OnScreen, [&](const auto& l) {
+        auto window = find(l, cover.window());
+        return window && window->alpha == 0.0;
+    });
+    ASSERT_TRUE(find(list, cover.window()));
+    EXPECT_EQ(find(list, cover.window())->alpha, 0.0);
+}
+
+TEST(DesktopAdapters, AToolkitPopupTypedAsNormalIsNoOrdinaryWindow) {
+    REQUIRE_DESKTOP();
+    TestApp popup(testApp(), {"--popup", "--size", "200x150", "--position", "300,300"});
+    ASSERT_TRUE(popup.ready());
+    DesktopPorts ports = openDesktopPorts();
+    auto list = listUntil(ports, WindowListKind::OnScreen,
+                          [&](const auto& l) { return find(l, popup.window()).has_value(); });
+    ASSERT_TRUE(find(list, popup.window()));
+    EXPECT_NE(find(list, popup.window())->layer, 0);
+}
+
+TEST(DesktopAdapters, LongTitlesAreReadWhole) {
+    REQUIRE_DESKTOP();
+    std::string title;
+    for (int i = 0; i < 3000; ++i)
+        title += "\u00e9"; // two bytes each: 6000 bytes, past the first read
+    title += " end";
+    TestApp app(testApp(), {"--title", title, "--size", "300x200", "--position", "40,300"});
+    ASSERT_TRUE(app.ready());
+    DesktopPorts ports = openDesktopPorts();
+    auto list = listUntil(ports, WindowListKind::OnScreen,
+                          [&](const auto& l) { return find(l, app.window()).has_value(); });
+    ASSERT_TRUE(find(list, app.window()));
+    EXPECT_EQ(find(list, app.window())->name, title);
 }
 
 TEST(DesktopAdapters, ListsFrontToBackAndFollowsRaising) {

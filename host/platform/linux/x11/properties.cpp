@@ -17,6 +17,15 @@ Property take(xcb_connection_t* c, PropertyCookie cookie) {
     return p;
 }
 
+Property takeWhole(xcb_connection_t* c, xcb_window_t window, xcb_atom_t atom,
+                   PropertyCookie cookie) {
+    Property p = take(c, cookie);
+    if (!p || p->bytes_after == 0) return p;
+    const std::uint64_t bytes =
+        static_cast<std::uint64_t>(xcb_get_property_value_length(p.get())) + p->bytes_after;
+    return take(c, askProperty(c, window, atom, static_cast<std::uint32_t>((bytes + 3) / 4)));
+}
+
 std::span<const std::uint32_t> cardinals(const Property& p) {
     if (!p || p->format != 32) return {};
     const auto* data = static_cast<const std::uint32_t*>(xcb_get_property_value(p.get()));

@@ -19,6 +19,10 @@ PropertyCookie askProperty(xcb_connection_t* c, xcb_window_t window, xcb_atom_t 
                            std::uint32_t longs = 1);
 // The reply; null when the window or the property does not exist.
 Property take(xcb_connection_t* c, PropertyCookie cookie);
+// The same, with the rest of the value asked for when it was longer than first asked:
+// the whole property, so that nothing is cut in the middle of a character.
+Property takeWhole(xcb_connection_t* c, xcb_window_t window, xcb_atom_t atom,
+                   PropertyCookie cookie);
 
 // The 32-bit values of a format-32 property; none for any other.
 std::span<const std::uint32_t> cardinals(const Property& p);

@@ -1,5 +1,6 @@
 #include "host/platform/linux/x11/window_tree.h"
 
+#include "host/platform/linux/x11/client_pid.h"
 #include "host/platform/linux/x11/properties.h"
 
 #include <algorithm>
@@ -30,6 +31,13 @@ std::int64_t layerOfType(const Atoms& a, std::span<const std::uint32_t> types,
     }
     // No known type: managed windows are ordinary ones, unmanaged popups are menus.
     return overrideRedirect ? layer::kMenu : layer::kNormal;
+}
+
+// An unmanaged window (popup, menu, tooltip) is never an ordinary one, whatever type it
+// declares: toolkits type plain popups as normal windows.
+std::int64_t layerOf(const Atoms& a, std::span<const std::uint32_t> types, bool overrideRedirect) {
+    const std::int64_t declared = layerOfType(a, types, overrideRedirect);
+    return overrideRedirect && declared == layer::kNormal ? layer::kMenu : declared;
 }
 
 struct Candidate {
@@ -132,13 +140,17 @@ std::optional<std::vector<TopLevel>> topLevels(const XConnection& x) {
     }
     findClients(x, candidates);
 
+    // Window opacity is drawn only by a compositing manager; without one every window is
+    // opaque, whatever it asks for.
+    const auto compositorCookie = xcb_get_selection_owner(c, a.compositingManager);
     struct Cookies {
-        PropertyCookie pid, netName, name, type, opacity, frameOpacity, wmState;
+        std::optional<xcb_res_query_client_ids_cookie_t> owner;
+        PropertyCookie netName, name, type, opacity, frameOpacity, wmState;
     };
     std::vector<Cookies> cookies;
     for (const Candidate& candidate : candidates) {
         const xcb_window_t w = candidate.client.value_or(candidate.frame);
-        cookies.push_back({askProperty(c, w, a.netWmPid), askProperty(c, w, a.netWmName, 1024),
+        cookies.push_back({askClientPid(x, w), askProperty(c, w, a.netWmName, 1024),
                            askProperty(c, w, a.wmName, 1024),
                            askProperty(c, w, a.netWmWindowType, 16),
                            askProperty(c, w, a.netWmWindowOpacity),
@@ -146,12 +158,17 @@ std::optional<std::vector<TopLevel>> topLevels(const XConnection& x) {
                            askProperty(c, w, a.netWmState, 32)});
     }
 
+    Reply<xcb_get_selection_owner_reply_t> compositor(
+        xcb_get_selection_owner_reply(c, compositorCookie, nullptr));
+    const bool composited = compositor && compositor->owner != XCB_NONE;
+
     std::vector<TopLevel> result;
     for (std::size_t i = 0; i < candidates.size(); ++i) {
         const Candidate& candidate = candidates[i];
-        Property pid = take(c, cookies[i].pid);
-        Property netName = take(c, cookies[i].netName);
-        Property name = take(c, cookies[i].name);
+        const xcb_window_t w = candidate.client.value_or(candidate.frame);
+        const auto owner = takeClientPid(x, cookies[i].owner);
+        Property netName = takeWhole(c, w, a.netWmName, cookies[i].netName);
+        Property name = takeWhole(c, w, a.wmName, cookies[i].name);
         Property type = take(c, cookies[i].type);
         Property opacity = take(c, cookies[i].opacity);
         Property frameOpacity = take(c, cookies[i].frameOpacity);
@@ -167,9 +184,9 @@ std::optional<std::vector<TopLevel>> topLevels(const XConnection& x) {
         top.client = candidate.client.value_or(candidate.frame);
         top.overrideRedirect = candidate.overrideRedirect;
         top.info.number = top.client;
-        if (auto value = firstCardinal(pid)) top.info.ownerPid = *value;
+        if (owner) top.info.ownerPid = *owner;
         if (candidate.client || candidate.overrideRedirect) {
-            top.info.layer = layerOfType(a, cardinals(type), candidate.overrideRedirect);
+            top.info.layer = layerOf(a, cardinals(type), candidate.overrideRedirect);
             top.desktop = top.info.layer == layer::kDesktop;
         }
         top.info.bounds = candidate.bounds;
@@ -177,7 +194,7 @@ std::optional<std::vector<TopLevel>> topLevels(const XConnection& x) {
         if (!top.info.name) top.info.name = text(name);
         auto alpha = firstCardinal(opacity);
         if (!alpha) alpha = firstCardinal(frameOpacity);
-        top.info.alpha = alpha ? *alpha / 4294967295.0 : 1.0;
+        top.info.alpha = composited && alpha ? *alpha / 4294967295.0 : 1.0;
         result.push_back(std::move(top));
     }
     return result;

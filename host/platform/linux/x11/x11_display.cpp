@@ -1,6 +1,7 @@
 #include "host/platform/linux/x11/x11_display.h"
 
 #include "host/platform/linux/glib/glib_handles.h"
+#include "host/platform/linux/x11/client_pid.h"
 #include "host/platform/linux/x11/properties.h"
 
 #include <xcb/screensaver.h>
@@ -111,7 +112,7 @@ std::optional<std::int32_t> X11DisplayFacts::activeWindowPid() {
     const Atoms& a = x->atoms();
     const auto window = cardinal(*x, x->root(), a.netActiveWindow, XCB_ATOM_WINDOW);
     if (!window || *window == XCB_WINDOW_NONE) return std::nullopt;
-    const auto pid = cardinal(*x, *window, a.netWmPid);
+    const auto pid = clientPid(*x, *window);
     if (!pid || *pid == 0 || *pid > 0x7FFFFFFFu) return std::nullopt;
     return static_cast<std::int32_t>(*pid);
 }

@@ -19,7 +19,7 @@ public:
     bool reachable() override;
     bool local() override { return localDisplay(); }
     bool captureAvailable() override;
-    // The owner of _NET_ACTIVE_WINDOW, by its _NET_WM_PID.
+    // The process that created _NET_ACTIVE_WINDOW, as the server knows it.
     std::optional<std::int32_t> activeWindowPid() override;
     // On a connection of its own, whose events are read from `context`.
     std::unique_ptr<Watch> watchSleep(GMainContext* context,

@@ -1,5 +1,6 @@
 #include "host/platform/linux/x11/x11_events.h"
 
+#include "host/platform/linux/x11/client_pid.h"
 #include "host/platform/linux/x11/properties.h"
 #include "host/platform/linux/x11/window_tree.h"
 
@@ -57,7 +58,7 @@ std::optional<xcb_window_t> X11Events::keyWindowOf(std::int32_t pid) {
         // The focus may be on the client or on a window inside it: its owner is the client's.
         auto frame = frameOf(*x_, focus->focus);
         auto client = frame ? clientWithin(*x_, *frame) : std::nullopt;
-        const auto owner = client ? cardinal(*x_, *client, x_->atoms().netWmPid) : std::nullopt;
+        const auto owner = client ? clientPid(*x_, *client) : std::nullopt;
         if (owner && std::int64_t{*owner} == pid) return focus->focus;
     }
     if (auto tops = topLevels(*x_))

@@ -1,9 +1,11 @@
 #include "host/platform/linux/x11/x_connection.h"
 
 #include <xcb/composite.h>
+#include <xcb/res.h>
 #include <xcb/shm.h>
 
 #include <cstring>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -35,6 +37,16 @@ bool redirectSubwindows(xcb_connection_t* c, xcb_window_t root) {
     return !error;
 }
 
+bool clientIdsUsable(xcb_connection_t* c) {
+    const xcb_query_extension_reply_t* ext = xcb_get_extension_data(c, &xcb_res_id);
+    if (ext == nullptr || ext->present == 0) return false;
+    Reply<xcb_res_query_version_reply_t> version(
+        xcb_res_query_version_reply(c, xcb_res_query_version(c, 1, 2), nullptr));
+    // QueryClientIds came with 1.2.
+    return version && (version->server_major > 1 ||
+                       (version->server_major == 1 && version->server_minor >= 2));
+}
+
 bool shmUsable(xcb_connection_t* c) {
     const xcb_query_extension_reply_t* ext = xcb_get_extension_data(c, &xcb_shm_id);
     if (ext == nullptr || ext->present == 0) return false;
@@ -61,10 +73,10 @@ std::shared_ptr<XConnection> XConnection::open(Capture capture) {
     x->root_ = screens.data->root;
 
     Atoms& a = x->atoms_;
+    const std::string compositingManager = "_NET_WM_CM_S" + std::to_string(screenNumber);
     internAll(c, {{"WM_STATE", &a.wmState},
                   {"_NET_ACTIVE_WINDOW", &a.netActiveWindow},
                   {"_NET_WM_NAME", &a.netWmName},
-                  {"_NET_WM_PID", &a.netWmPid},
                   {"_NET_WM_WINDOW_TYPE", &a.netWmWindowType},
                   {"_NET_WM_WINDOW_OPACITY", &a.netWmWindowOpacity},
                   {"_NET_WM_STATE", &a.netWmState},
@@ -83,13 +95,15 @@ std::shared_ptr<XConnection> XConnection::open(Capture capture) {
                   {"_NET_WM_WINDOW_TYPE_NOTIFICATION", &a.typeNotification},
                   {"_NET_WM_WINDOW_TYPE_COMBO", &a.typeCombo},
                   {"_NET_WM_WINDOW_TYPE_DND", &a.typeDnd},
-                  {"_NET_WM_WINDOW_TYPE_NORMAL", &a.typeNormal}});
+                  {"_NET_WM_WINDOW_TYPE_NORMAL", &a.typeNormal},
+                  {compositingManager.c_str(), &a.compositingManager}});
 
     const xcb_query_extension_reply_t* composite = xcb_get_extension_data(c, &xcb_composite_id);
     x->hasComposite_ = composite != nullptr && composite->present != 0;
     // Without Composite a capture would show whatever covers the window: no captures then.
     if (capture == Capture::Redirect) x->redirected_ = redirectSubwindows(c, x->root_);
     x->hasShm_ = shmUsable(c);
+    x->hasClientIds_ = clientIdsUsable(c);
     return x;
 }
 

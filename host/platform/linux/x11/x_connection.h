@@ -26,7 +26,6 @@ struct Atoms {
     xcb_atom_t netActiveWindow = XCB_NONE;
     xcb_atom_t wmName = XCB_ATOM_WM_NAME;
     xcb_atom_t netWmName = XCB_NONE;
-    xcb_atom_t netWmPid = XCB_NONE;
     xcb_atom_t netWmWindowType = XCB_NONE;
     xcb_atom_t netWmWindowOpacity = XCB_NONE;
     xcb_atom_t netWmState = XCB_NONE;
@@ -47,6 +46,8 @@ struct Atoms {
     xcb_atom_t typeCombo = XCB_NONE;
     xcb_atom_t typeDnd = XCB_NONE;
     xcb_atom_t typeNormal = XCB_NONE;
+    // The selection a compositing manager of this screen owns (_NET_WM_CM_S<screen>).
+    xcb_atom_t compositingManager = XCB_NONE;
 };
 
 class XConnection {
@@ -67,6 +68,8 @@ public:
     const Atoms& atoms() const { return atoms_; }
     bool hasShm() const { return hasShm_; }
     bool hasComposite() const { return hasComposite_; }
+    // X-Resource 1.2: the server tells which local process created a window.
+    bool hasClientIds() const { return hasClientIds_; }
     // The root's subwindows keep their own content (Composite); captures need it.
     bool redirected() const { return redirected_; }
     // False once the server has gone away.
@@ -80,6 +83,7 @@ private:
     Atoms atoms_;
     bool hasShm_ = false;
     bool hasComposite_ = false;
+    bool hasClientIds_ = false;
     bool redirected_ = false;
 };
 

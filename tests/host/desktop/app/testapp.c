@@ -23,8 +23,10 @@
  * Cover mode (--cover): one undecorated solid green window, "Cover", meant to lie over
  * another window. --popup makes the window unmanaged (override-redirect), like a menu: it
  * stays above the others without taking the focus. Options: --title T, --size WxH, --position X,Y
- * (of the window).
+ * (of the window), --opacity A (asks for _NET_WM_WINDOW_OPACITY A, 0 to 1), --claim-pid P
+ * (writes P into its own _NET_WM_PID, as a program passing itself off as another would).
  */
+#include <X11/Xatom.h>
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 #include <signal.h>
@@ -40,6 +42,8 @@ static GtkWidget* button;
 static GtkWidget* view;
 static GtkAdjustment* vadjustment;
 static volatile sig_atomic_t hang_requested;
+static long claimed_pid = -1;
+static double opacity = -1;
 
 static void hang_forever(void) {
     printf("hung\n");
@@ -91,9 +95,19 @@ static void on_active(GObject* o, GParamSpec* p, gpointer data) {
     printf("active %s\n", gtk_window_is_active(GTK_WINDOW(o)) ? "yes" : "no");
 }
 
+static void set_cardinal(GdkWindow* w, const char* property, unsigned long value) {
+    Display* display = GDK_WINDOW_XDISPLAY(w);
+    XChangeProperty(display, GDK_WINDOW_XID(w), XInternAtom(display, property, False), XA_CARDINAL,
+                    32, PropModeReplace, (const unsigned char*)&value, 1);
+    XSync(display, False);
+}
+
 static void on_map(GtkWidget* w, GdkEvent* e, gpointer data) {
     (void)e;
     (void)data;
+    GdkWindow* own = gtk_widget_get_window(w);
+    if (claimed_pid >= 0) set_cardinal(own, "_NET_WM_PID", (unsigned long)claimed_pid);
+    if (opacity >= 0) set_cardinal(own, "_NET_WM_WINDOW_OPACITY", (unsigned long)(opacity * 4294967295.0));
     printf("ready pid=%d window=%lu\n", (int)getpid(),
            (unsigned long)gdk_x11_window_get_xid(gtk_widget_get_window(w)));
 }
@@ -249,9 +263,14 @@ int main(int argc, char** argv) {
             sscanf(argv[++i], "%dx%d", &width, &height);
         else if (strcmp(argv[i], "--position") == 0 && i + 1 < argc)
             sscanf(argv[++i], "%d,%d", &x, &y);
+        else if (strcmp(argv[i], "--claim-pid") == 0 && i + 1 < argc)
+            claimed_pid = atol(argv[++i]);
+        else if (strcmp(argv[i], "--opacity") == 0 && i + 1 < argc)
+            opacity = atof(argv[++i]);
         else {
             fprintf(stderr,
-                    "usage: %s [--cover] [--popup] [--title T] [--size WxH] [--position X,Y]\n",
+                    "usage: %s [--cover] [--popup] [--title T] [--size WxH] [--position X,Y]"
+                    " [--opacity A] [--claim-pid P]\n",
                     argv[0]);
             return 2;
         }
