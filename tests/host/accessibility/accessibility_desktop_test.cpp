@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -305,6 +307,21 @@ TEST_F(AccessibilityOnDesktop, StoppedApplicationAnswersEveryCallWithAFailureInT
     const auto start = Clock::now();
     EXPECT_NE(port_.copyAttribute(*entry, "AXPosition").status, AxStatus::Success);
     EXPECT_LT(std::chrono::duration<double>(Clock::now() - start).count(), 1.0);
+}
+
+// An application that answers within its element's timeout is operated: a stall of 1.4 s
+// under a 2 s timeout is no failure.
+TEST_F(AccessibilityOnDesktop, AnApplicationThatAnswersWithinTheTimeoutIsOperated) {
+    port_.setMessagingTimeout(*application_, 2.0f);
+    ASSERT_EQ(port_.copyAttribute(*application_, "AXFocusedWindow").status, AxStatus::Success);
+    ASSERT_EQ(::kill(app_->pid(), SIGSTOP), 0);
+    std::thread resume([pid = app_->pid()] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1400));
+        ::kill(pid, SIGCONT);
+    });
+    const auto window = port_.copyAttribute(*application_, "AXFocusedWindow");
+    resume.join();
+    EXPECT_EQ(window.status, AxStatus::Success);
 }
 
 } // namespace

@@ -319,6 +319,73 @@ TEST_F(EndToEnd, PressKeyTabMovesTheFocus) {
     EXPECT_TRUE(s.app->waitFor("focus password"));
 }
 
+// Whether the application reported `event` before it answers a "report" sent now: what it
+// did, in its own words, not what the host answered.
+bool reported(TestApp& app, const std::string& event) {
+    app.command("report");
+    auto line = app.process().waitFor(
+        [&](const std::string& l) { return l == event || l.rfind("values", 0) == 0; }, 5s);
+    return line && *line == event;
+}
+
+TEST_F(EndToEnd, ClickRefusesADisabledButton) {
+    Subject s = subject({"--controls", "--position", "40,40"});
+    auto [x, y] = centreOf(*s.app, s.window, "disabled");
+    Json frame = observe(s);
+    auto answer = act(s, "click", frame.value("frameId", ""), {{"x", x}, {"y", y}});
+    EXPECT_EQ(errorOf(answer), "unsupported_click");
+    EXPECT_FALSE(reported(*s.app, "pressed disabled"));
+}
+
+TEST_F(EndToEnd, ClickOnATextFieldOrSpinButtonIsNoPressAndSubmitsNothing) {
+    Subject s = subject({"--controls", "--position", "40,40"});
+    for (const char* field : {"entry", "spin"}) {
+        SCOPED_TRACE(field);
+        auto [x, y] = centreOf(*s.app, s.window, field);
+        Json frame = observe(s);
+        auto answer = act(s, "click", frame.value("frameId", ""), {{"x", x}, {"y", y}});
+        EXPECT_EQ(errorOf(answer), "unsupported_click");
+        EXPECT_FALSE(reported(*s.app, std::string("activated ") + field));
+    }
+}
+
+TEST_F(EndToEnd, TypeTextRefusesAReadOnlyFieldAndKeepsItsValue) {
+    Subject s = subject({"--controls", "--position", "40,40"});
+    s.app->command("focus readonly");
+    ASSERT_TRUE(s.app->waitFor("focused readonly"));
+    Json frame = observe(s);
+    auto answer = act(s, "type_text", frame.value("frameId", ""), {{"text", "changed"}});
+    EXPECT_EQ(errorOf(answer), "unsupported_text_field");
+    s.app->command("readonly");
+    EXPECT_EQ(s.app->waitFor("readonly "), "readonly fixed");
+}
+
+TEST_F(EndToEnd, TypeTextRefusesATextWithANulRatherThanCutIt) {
+    Subject s = subject();
+    s.app->command("focus entry");
+    ASSERT_TRUE(s.app->waitFor("focused entry"));
+    Json frame = observe(s);
+    auto answer =
+        act(s, "type_text", frame.value("frameId", ""), {{"text", std::string("ab\0cd", 5)}});
+    EXPECT_EQ(errorOf(answer), "unsupported_text_field");
+    EXPECT_EQ(s.app->values(), "values entry= password=0 scroll=0");
+}
+
+TEST_F(EndToEnd, ScrollOfAFramedPaneWithAHorizontalBarMovesOneVisiblePage) {
+    Subject s = subject({"--controls", "--position", "40,40"});
+    s.app->command("page");
+    auto page = s.app->waitFor("page ");
+    ASSERT_TRUE(page);
+    s.app->command("focus view");
+    ASSERT_TRUE(s.app->waitFor("focused view"));
+    Json frame = observe(s);
+    auto answer = act(s, "scroll", frame.value("frameId", ""), {{"direction", "down"}});
+    EXPECT_EQ(errorOf(answer), "");
+    auto line = s.app->waitFor("scroll ");
+    ASSERT_TRUE(line);
+    EXPECT_EQ(line->substr(7), page->substr(5)) << "scrolled by the visible page, no more";
+}
+
 TEST_F(EndToEnd, AFrameServesOnceAndNotAfterClear) {
     Subject s = subject();
     auto [x, y] = centreOf(*s.app, s.window, "button");

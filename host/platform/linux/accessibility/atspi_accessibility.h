@@ -8,17 +8,20 @@
 // - "AXPosition", "AXSize": Component extents in screen coordinates.
 // - "AXWindow": the top-level window holding the element. "AXRole", "AXSubrole": see
 //   role_vocabulary.h. "AXTitle": the name. "AXValue": the text of a Text element.
-// - "AXPress": the element's action named "click", "press" or "activate" (in that order).
+// - "AXPress": the element's action named "click", "press" or "toggle" (in that order),
+//   while the element is sensitive and enabled; "activate" (Enter) is no press.
 // - "AXScrollDownByPage", "AXScrollUpByPage": the vertical scroll bar of the element's
-//   scroll pane moves by the pane's visible height (for GTK exactly the adjustment's page
-//   size, in pixels), clamped to the bar's range.
-// - setting "AXValue": EditableText's set_text_contents.
+//   scroll pane moves by the visible height of the pane's content (for GTK exactly the
+//   adjustment's page size, in pixels), clamped to the bar's range.
+// - setting "AXValue": EditableText's set_text_contents on an editable element, confirmed
+//   by reading the text back; a text holding U+0000 cannot be sent.
 // - Element at a point: the front-most window under the point according to the window
 //   server (stacking order and opacity), then the deepest accessible there in the matching
 //   top-level window of that window's process.
 //
-// Every call gives up after the element's messaging timeout (default 2 s), however many
-// requests it makes, so a hung application cannot stall the host. Call on the main thread
+// Every request gives up after what is left of the element's messaging timeout (default
+// 2 s, also for the elements a hit test or a focus read hands out), and a call makes no
+// request once it is spent, so a hung application cannot stall the host. Call on the main thread
 // only; focus events are dispatched by the GLib main context of that thread.
 
 #include "host/platform/accessibility_port.h"

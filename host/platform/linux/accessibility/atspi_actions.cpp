@@ -8,7 +8,9 @@
 namespace host::platform::linux_atspi {
 namespace {
 
-constexpr std::array<std::string_view, 3> kPressActions{"click", "press", "activate"};
+// Actions that press. "activate" is not one: on an entry or a spin button it is what Enter
+// does, and it may submit a form.
+constexpr std::array<std::string_view, 3> kPressActions{"click", "press", "toggle"};
 
 std::optional<gint> pressActionIndex(AtspiAction* action, const CallBudget& budget) {
     if (!budget.arm()) return std::nullopt;
@@ -46,6 +48,10 @@ AxStatus failure(const CallBudget& budget, AxStatus otherwise) {
 } // namespace
 
 AxStatus press(AtspiAccessible* accessible, const CallBudget& budget) {
+    // A greyed-out control takes no press, though its action may still answer.
+    if (!hasState(accessible, ATSPI_STATE_SENSITIVE, budget) ||
+        !hasState(accessible, ATSPI_STATE_ENABLED, budget))
+        return failure(budget, AxStatus::Unsupported);
     if (!budget.arm()) return AxStatus::Failure;
     const auto action = adopt(atspi_accessible_get_action_iface(accessible));
     if (!action) return failure(budget, AxStatus::Unsupported);
@@ -60,10 +66,12 @@ AxStatus press(AtspiAccessible* accessible, const CallBudget& budget) {
 AxStatus scrollByPage(AtspiAccessible* accessible, bool down, const CallBudget& budget) {
     const auto pane = scrollPaneOf(accessible, budget);
     if (!pane) return failure(budget, AxStatus::Unsupported);
-    const auto paneExtents = extentsOf(pane.get(), budget);
+    // A page is the visible height of the content, without the pane's frame or a
+    // horizontal bar: for GTK exactly the adjustment's page size.
+    const auto content = scrolledContentOf(pane.get(), budget);
+    const auto visible = content ? extentsOf(content.get(), budget) : std::nullopt;
     const auto bar = verticalScrollBarOf(pane.get(), budget);
-    if (!paneExtents || paneExtents->height <= 0 || !bar)
-        return failure(budget, AxStatus::Unsupported);
+    if (!visible || visible->height <= 0 || !bar) return failure(budget, AxStatus::Unsupported);
     if (!budget.arm()) return AxStatus::Failure;
     const auto value = adopt(atspi_accessible_get_value_iface(bar.get()));
     if (!value) return failure(budget, AxStatus::Unsupported);
@@ -77,7 +85,7 @@ AxStatus scrollByPage(AtspiAccessible* accessible, bool down, const CallBudget& 
     const double maximum = atspi_value_get_maximum_value(value.get(), maxError.out());
     if (minError.set() || currentError.set() || maxError.set()) return AxStatus::Failure;
 
-    const double page = paneExtents->height;
+    const double page = visible->height;
     double target = down ? current + page : current - page;
     if (target > maximum) target = maximum;
     if (target < minimum) target = minimum;
@@ -88,6 +96,11 @@ AxStatus scrollByPage(AtspiAccessible* accessible, bool down, const CallBudget& 
 }
 
 AxStatus setText(AtspiAccessible* accessible, const std::string& text, const CallBudget& budget) {
+    // D-Bus strings end at U+0000: such a text could only arrive cut short.
+    if (text.find('\0') != std::string::npos) return AxStatus::Unsupported;
+    // A read-only field keeps its value and still answers the call.
+    if (!hasState(accessible, ATSPI_STATE_EDITABLE, budget))
+        return failure(budget, AxStatus::Unsupported);
     if (!budget.arm()) return AxStatus::Failure;
     const auto editable = adopt(atspi_accessible_get_editable_text_iface(accessible));
     if (!editable) return failure(budget, AxStatus::Unsupported);
@@ -95,7 +108,10 @@ AxStatus setText(AtspiAccessible* accessible, const std::string& text, const Cal
     GErrorSlot error;
     const bool set =
         atspi_editable_text_set_text_contents(editable.get(), text.c_str(), error.out());
-    return set && !error.set() ? AxStatus::Success : AxStatus::Failure;
+    if (!set || error.set()) return AxStatus::Failure;
+    // The field holds the text now, or the value was not taken (a length limit, a filter).
+    return textOf(accessible, budget) == text ? AxStatus::Success
+                                              : failure(budget, AxStatus::Unsupported);
 }
 
 std::optional<std::string> textOf(AtspiAccessible* accessible, const CallBudget& budget) {

@@ -177,6 +177,14 @@ AccessibleRef scrollPaneOf(AtspiAccessible* accessible, const CallBudget& budget
     return nullptr;
 }
 
+AccessibleRef scrolledContentOf(AtspiAccessible* pane, const CallBudget& budget) {
+    for (auto& child : childrenOf(pane, budget)) {
+        const auto role = roleOf(child.get(), budget);
+        if (role && *role != ATSPI_ROLE_SCROLL_BAR) return std::move(child);
+    }
+    return nullptr;
+}
+
 AccessibleRef verticalScrollBarOf(AtspiAccessible* pane, const CallBudget& budget) {
     for (auto& child : childrenOf(pane, budget)) {
         if (roleOf(child.get(), budget) == ATSPI_ROLE_SCROLL_BAR &&

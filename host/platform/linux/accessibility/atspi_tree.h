@@ -53,5 +53,8 @@ AccessibleRef deepestAt(AtspiAccessible* window, int x, int y, const CallBudget&
 AccessibleRef scrollPaneOf(AtspiAccessible* accessible, const CallBudget& budget);
 // A scroll pane's vertical scroll bar.
 AccessibleRef verticalScrollBarOf(AtspiAccessible* pane, const CallBudget& budget);
+// The pane's scrolled content: its child that is no scroll bar (the view or viewport),
+// whose extents are the visible part.
+AccessibleRef scrolledContentOf(AtspiAccessible* pane, const CallBudget& budget);
 
 } // namespace host::platform::linux_atspi

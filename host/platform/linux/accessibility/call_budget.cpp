@@ -29,11 +29,10 @@ bool CallBudget::arm() const {
         failed_ = true;
         return false;
     }
-    // One libatspi call may make two requests in a row (it first asks an application it
-    // has not cached yet about its cache), so each request gets half of what is left: the
-    // call as a whole stays within the budget. A start-up grace of 0: libatspi otherwise
-    // waits up to 15 s on applications it met less than 15 s ago.
-    atspi_set_timeout(static_cast<gint>(std::max<long long>(1, left.count() / 2)), 0);
+    // Each request may take what is left: an application that answers within the element's
+    // timeout is operated. A start-up grace of 0: libatspi otherwise waits up to 15 s on
+    // applications it met less than 15 s ago.
+    atspi_set_timeout(static_cast<gint>(left.count()), 0);
     return true;
 }
 

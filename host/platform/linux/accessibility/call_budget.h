@@ -1,8 +1,8 @@
 #pragma once
 // The time one port call may spend waiting for other processes. libatspi has a single
 // process-wide method-call timeout, so the budget re-arms it with what is left before each
-// request: a call that makes several requests to a hung application still gives up after
-// its budget, not after the budget times the number of requests.
+// request: a call that makes several requests to a hung application gives up once its
+// budget is spent, not after the budget times the number of requests.
 
 #include <chrono>
 

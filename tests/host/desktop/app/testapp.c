@@ -16,8 +16,14 @@
  *   geometry NAME X Y W H         answer to "geometry NAME": the widget's top-left corner
  *                                 in root coordinates and its size ("none" if unknown)
  *   values entry=TEXT password=LENGTH scroll=VALUE   answer to "report"
+ *   page VALUE                    answer to "page": the text view's page size (pixels)
+ *   activated NAME                Enter was done on widget NAME (entry, readonly, spin)
+ *   readonly TEXT                 answer to "readonly": the read-only entry's text
+ *   pressed disabled              the disabled button was pressed (it never should be)
+ * With --controls the window also holds a disabled button, a read-only entry and a spin
+ * button, and the text view sits in a framed scroller with a horizontal bar always shown.
  * Commands on stdin, one a line: "focus NAME", "geometry NAME", "active", "present", "move X Y",
- * "report", "hang" (stop handling events for good), "quit". SIGUSR1 also hangs it. End of input
+ * "report", "page", "readonly", "hang" (stop handling events for good), "quit". SIGUSR1 also hangs it. End of input
  * only ends the commands.
  *
  * Cover mode (--cover): one undecorated solid green window, "Cover", meant to lie over
@@ -40,6 +46,10 @@ static GtkWidget* entry;
 static GtkWidget* password;
 static GtkWidget* button;
 static GtkWidget* view;
+static GtkWidget* disabled;
+static GtkWidget* readonly;
+static GtkWidget* spin;
+static gboolean controls;
 static GtkAdjustment* vadjustment;
 static volatile sig_atomic_t hang_requested;
 static long claimed_pid = -1;
@@ -66,6 +76,17 @@ static void on_pressed(GtkButton* b, gpointer data) {
     (void)b;
     (void)data;
     printf("pressed\n");
+}
+
+static void on_disabled_pressed(GtkButton* b, gpointer data) {
+    (void)b;
+    (void)data;
+    printf("pressed disabled\n");
+}
+
+static void on_activated(GtkEntry* e, gpointer data) {
+    (void)data;
+    printf("activated %s\n", gtk_widget_get_name(GTK_WIDGET(e)));
 }
 
 static void on_entry_changed(GtkEditable* e, gpointer data) {
@@ -137,6 +158,9 @@ static GtkWidget* widget_named(const char* name) {
            : strcmp(name, "password") == 0 ? password
            : strcmp(name, "button") == 0   ? button
            : strcmp(name, "view") == 0     ? view
+           : strcmp(name, "disabled") == 0 ? disabled
+           : strcmp(name, "readonly") == 0 ? readonly
+           : strcmp(name, "spin") == 0     ? spin
                                            : NULL;
 }
 
@@ -174,6 +198,10 @@ static void run_command(const char* line) {
         gtk_window_move(GTK_WINDOW(window), x, y);
     } else if (strcmp(line, "report") == 0 && entry) {
         report_values();
+    } else if (strcmp(line, "page") == 0 && entry) {
+        printf("page %.0f\n", gtk_adjustment_get_page_size(vadjustment));
+    } else if (strcmp(line, "readonly") == 0 && readonly) {
+        printf("readonly %s\n", gtk_entry_get_text(GTK_ENTRY(readonly)));
     } else if (strcmp(line, "hang") == 0) {
         hang_forever();
     } else if (strcmp(line, "quit") == 0) {
@@ -212,6 +240,7 @@ static GtkWidget* build_main_window(void) {
 
     entry = named(gtk_entry_new(), "entry");
     g_signal_connect(entry, "changed", G_CALLBACK(on_entry_changed), NULL);
+    g_signal_connect(entry, "activate", G_CALLBACK(on_activated), NULL);
     gtk_box_pack_start(GTK_BOX(box), entry, FALSE, FALSE, 0);
 
     password = named(gtk_entry_new(), "password");
@@ -224,6 +253,23 @@ static GtkWidget* build_main_window(void) {
     g_signal_connect(button, "clicked", G_CALLBACK(on_pressed), NULL);
     gtk_box_pack_start(GTK_BOX(box), button, FALSE, FALSE, 0);
 
+    if (controls) {
+        disabled = named(gtk_button_new_with_label("Not now"), "disabled");
+        gtk_widget_set_sensitive(disabled, FALSE);
+        g_signal_connect(disabled, "clicked", G_CALLBACK(on_disabled_pressed), NULL);
+        gtk_box_pack_start(GTK_BOX(box), disabled, FALSE, FALSE, 0);
+
+        readonly = named(gtk_entry_new(), "readonly");
+        gtk_entry_set_text(GTK_ENTRY(readonly), "fixed");
+        gtk_editable_set_editable(GTK_EDITABLE(readonly), FALSE);
+        g_signal_connect(readonly, "activate", G_CALLBACK(on_activated), NULL);
+        gtk_box_pack_start(GTK_BOX(box), readonly, FALSE, FALSE, 0);
+
+        spin = named(gtk_spin_button_new_with_range(0, 100, 1), "spin");
+        g_signal_connect(spin, "activate", G_CALLBACK(on_activated), NULL);
+        gtk_box_pack_start(GTK_BOX(box), spin, FALSE, FALSE, 0);
+    }
+
     view = named(gtk_text_view_new(), "view");
     GString* text = g_string_new(NULL);
     for (int i = 1; i <= 400; i++)
@@ -231,6 +277,13 @@ static GtkWidget* build_main_window(void) {
     gtk_text_buffer_set_text(gtk_text_view_get_buffer(GTK_TEXT_VIEW(view)), text->str, -1);
     g_string_free(text, TRUE);
     GtkWidget* scroller = named(gtk_scrolled_window_new(NULL, NULL), "scroller");
+    if (controls) {
+        gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(scroller), GTK_SHADOW_IN);
+        gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_ALWAYS,
+                                       GTK_POLICY_AUTOMATIC);
+        gtk_scrolled_window_set_overlay_scrolling(GTK_SCROLLED_WINDOW(scroller), FALSE);
+        gtk_text_view_set_wrap_mode(GTK_TEXT_VIEW(view), GTK_WRAP_NONE);
+    }
     gtk_container_add(GTK_CONTAINER(scroller), view);
     vadjustment = gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(scroller));
     g_signal_connect(vadjustment, "value-changed", G_CALLBACK(on_scrolled), NULL);
@@ -257,6 +310,8 @@ int main(int argc, char** argv) {
             cover = TRUE;
         else if (strcmp(argv[i], "--popup") == 0)
             popup = TRUE;
+        else if (strcmp(argv[i], "--controls") == 0)
+            controls = TRUE;
         else if (strcmp(argv[i], "--title") == 0 && i + 1 < argc)
             title = argv[++i];
         else if (strcmp(argv[i], "--size") == 0 && i + 1 < argc)
@@ -270,7 +325,7 @@ int main(int argc, char** argv) {
         else {
             fprintf(stderr,
                     "usage: %s [--cover] [--popup] [--title T] [--size WxH] [--position X,Y]"
-                    " [--opacity A] [--claim-pid P]\n",
+                    " [--opacity A] [--claim-pid P] [--controls]\n",
                     argv[0]);
             return 2;
         }
