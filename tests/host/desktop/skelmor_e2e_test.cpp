@@ -386,6 +386,18 @@ TEST_F(EndToEnd, ScrollOfAFramedPaneWithAHorizontalBarMovesOneVisiblePage) {
     EXPECT_EQ(line->substr(7), page->substr(5)) << "scrolled by the visible page, no more";
 }
 
+// The open popup of a combo box is another window over the point: the application's
+// focused window is still its own window, and the click is refused for the cover.
+TEST_F(EndToEnd, AClickUnderAnOpenComboPopupIsObscured) {
+    Subject s = subject({"--controls", "--position", "40,40"});
+    auto [x, y] = centreOf(*s.app, s.window, "combo");
+    Json frame = observe(s);
+    s.app->command("popup");
+    ASSERT_TRUE(s.app->waitFor("popup shown"));
+    auto answer = act(s, "click", frame.value("frameId", ""), {{"x", x}, {"y", y}});
+    EXPECT_EQ(errorOf(answer), "window_obscured");
+}
+
 TEST_F(EndToEnd, AFrameServesOnceAndNotAfterClear) {
     Subject s = subject();
     auto [x, y] = centreOf(*s.app, s.window, "button");

@@ -73,6 +73,11 @@ float AtspiAccessibility::timeoutOf(const AtspiElement& element) const {
     return element.timeout.value_or(defaultTimeout_);
 }
 
+CallBudget::Requests AtspiAccessibility::requestsOf(const AtspiElement& element) {
+    return element.kind() == AtspiElement::Kind::Application ? CallBudget::Requests::WaitWhole
+                                                             : CallBudget::Requests::Share;
+}
+
 ElementRef AtspiAccessibility::createApplication(std::int32_t pid) {
     if (!connected_ || pid <= 0) return AtspiElement::application(pid, nullptr);
     const CallBudget budget(defaultTimeout_);
@@ -105,7 +110,7 @@ AttributeResult AtspiAccessibility::copyAttribute(Element& element, const std::s
     auto* target = asAtspi(element);
     if (!target) return failedWith(AxStatus::InvalidElement);
     if (!connected_) return failedWith(AxStatus::NoService);
-    const CallBudget budget(timeoutOf(*target));
+    const CallBudget budget(timeoutOf(*target), requestsOf(*target));
     switch (target->kind()) {
     case AtspiElement::Kind::SystemWide:
         return systemWideAttribute(attribute, budget);

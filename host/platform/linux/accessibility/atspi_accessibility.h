@@ -19,12 +19,13 @@
 //   server (stacking order and opacity), then the deepest accessible there in the matching
 //   top-level window of that window's process.
 //
-// Every request gives up after what is left of the element's messaging timeout (default
-// 2 s, also for the elements a hit test or a focus read hands out), and a call makes no
-// request once it is spent, so a hung application cannot stall the host. Call on the main thread
-// only; focus events are dispatched by the GLib main context of that thread.
+// Every call is bounded by the element's messaging timeout (default 2 s, also for the
+// elements a hit test or a focus read hands out), and makes no request once it is spent,
+// so a hung application cannot stall the host (call_budget.h says how requests share it). Call on
+// the main thread only; focus events are dispatched by the GLib main context of that thread.
 
 #include "host/platform/accessibility_port.h"
+#include "host/platform/linux/accessibility/call_budget.h"
 #include "host/platform/window_server_port.h"
 
 #include <atspi/atspi.h>
@@ -34,7 +35,6 @@
 namespace host::platform::linux_atspi {
 
 class AtspiElement;
-class CallBudget;
 class FocusTracker;
 
 class AtspiAccessibility final : public AccessibilityPort {
@@ -58,6 +58,7 @@ public:
 
 private:
     float timeoutOf(const AtspiElement& element) const;
+    static CallBudget::Requests requestsOf(const AtspiElement& element);
     AtspiAccessible* rootOf(AtspiElement& application, const CallBudget& budget);
     AttributeResult focusedElementOf(AtspiAccessible* application, const CallBudget& budget);
     AttributeResult systemWideAttribute(const std::string& attribute, const CallBudget& budget);

@@ -69,7 +69,8 @@ AxStatus scrollByPage(AtspiAccessible* accessible, bool down, const CallBudget& 
     // A page is the visible height of the content, without the pane's frame or a
     // horizontal bar: for GTK exactly the adjustment's page size.
     const auto content = scrolledContentOf(pane.get(), budget);
-    const auto visible = content ? extentsOf(content.get(), budget) : std::nullopt;
+    if (!content) return failure(budget, AxStatus::Unsupported);
+    const auto visible = extentsOf(content.get(), budget);
     const auto bar = verticalScrollBarOf(pane.get(), budget);
     if (!visible || visible->height <= 0 || !bar) return failure(budget, AxStatus::Unsupported);
     if (!budget.arm()) return AxStatus::Failure;

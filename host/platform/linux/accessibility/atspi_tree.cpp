@@ -127,9 +127,24 @@ AccessibleRef windowOf(AtspiAccessible* accessible, const CallBudget& budget) {
 }
 
 AccessibleRef activeWindowOf(AtspiAccessible* application, const CallBudget& budget) {
+    // While a popup (a combo box's list, a menu) is open, the toolkit marks the popup
+    // active, not the window it belongs to. The popup is no window of the application's
+    // own: the focus stays with that window, which is the one to find, and the popup is
+    // just another window over it. Which window a popup belongs to is told only when there
+    // is one to choose from.
+    AccessibleRef activePopup;
+    std::vector<AccessibleRef> windows;
     for (auto& child : childrenOf(application, budget)) {
-        if (hasState(child.get(), ATSPI_STATE_ACTIVE, budget)) return std::move(child);
+        const auto role = roleOf(child.get(), budget);
+        const bool popup = role == ATSPI_ROLE_WINDOW;
+        if (hasState(child.get(), ATSPI_STATE_ACTIVE, budget)) {
+            if (!popup) return std::move(child);
+            activePopup = std::move(child);
+        } else if (!popup && hasState(child.get(), ATSPI_STATE_SHOWING, budget)) {
+            windows.push_back(std::move(child));
+        }
     }
+    if (activePopup && windows.size() == 1) return std::move(windows.front());
     return nullptr;
 }
 

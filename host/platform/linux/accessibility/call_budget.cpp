@@ -19,8 +19,8 @@ std::chrono::microseconds duration(float seconds) {
 
 } // namespace
 
-CallBudget::CallBudget(float seconds)
-    : deadline_(std::chrono::steady_clock::now() + duration(seconds)) {}
+CallBudget::CallBudget(float seconds, Requests requests)
+    : deadline_(std::chrono::steady_clock::now() + duration(seconds)), requests_(requests) {}
 
 bool CallBudget::arm() const {
     using namespace std::chrono;
@@ -29,10 +29,10 @@ bool CallBudget::arm() const {
         failed_ = true;
         return false;
     }
-    // Each request may take what is left: an application that answers within the element's
-    // timeout is operated. A start-up grace of 0: libatspi otherwise waits up to 15 s on
-    // applications it met less than 15 s ago.
-    atspi_set_timeout(static_cast<gint>(left.count()), 0);
+    // A start-up grace of 0: libatspi otherwise waits up to 15 s on applications it met
+    // less than 15 s ago.
+    const long long timeout = requests_ == Requests::WaitWhole ? left.count() : left.count() / 2;
+    atspi_set_timeout(static_cast<gint>(std::max<long long>(1, timeout)), 0);
     return true;
 }
 

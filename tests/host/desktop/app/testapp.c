@@ -20,10 +20,11 @@
  *   activated NAME                Enter was done on widget NAME (entry, readonly, spin)
  *   readonly TEXT                 answer to "readonly": the read-only entry's text
  *   pressed disabled              the disabled button was pressed (it never should be)
- * With --controls the window also holds a disabled button, a read-only entry and a spin
- * button, and the text view sits in a framed scroller with a horizontal bar always shown.
+ *   popup shown|hidden            the combo box's popup opened or closed ("popup": open it)
+ * With --controls the window also holds a disabled button, a read-only entry, a spin
+ * button and a combo box, and the text view sits in a framed scroller with a horizontal bar always shown.
  * Commands on stdin, one a line: "focus NAME", "geometry NAME", "active", "present", "move X Y",
- * "report", "page", "readonly", "hang" (stop handling events for good), "quit". SIGUSR1 also hangs it. End of input
+ * "report", "page", "readonly", "popup", "hang" (stop handling events for good), "quit". SIGUSR1 also hangs it. End of input
  * only ends the commands.
  *
  * Cover mode (--cover): one undecorated solid green window, "Cover", meant to lie over
@@ -49,6 +50,7 @@ static GtkWidget* view;
 static GtkWidget* disabled;
 static GtkWidget* readonly;
 static GtkWidget* spin;
+static GtkWidget* combo;
 static gboolean controls;
 static GtkAdjustment* vadjustment;
 static volatile sig_atomic_t hang_requested;
@@ -87,6 +89,14 @@ static void on_disabled_pressed(GtkButton* b, gpointer data) {
 static void on_activated(GtkEntry* e, gpointer data) {
     (void)data;
     printf("activated %s\n", gtk_widget_get_name(GTK_WIDGET(e)));
+}
+
+static void on_popup_shown(GObject* o, GParamSpec* p, gpointer data) {
+    (void)p;
+    (void)data;
+    gboolean shown = FALSE;
+    g_object_get(o, "popup-shown", &shown, NULL);
+    printf("popup %s\n", shown ? "shown" : "hidden");
 }
 
 static void on_entry_changed(GtkEditable* e, gpointer data) {
@@ -161,6 +171,7 @@ static GtkWidget* widget_named(const char* name) {
            : strcmp(name, "disabled") == 0 ? disabled
            : strcmp(name, "readonly") == 0 ? readonly
            : strcmp(name, "spin") == 0     ? spin
+           : strcmp(name, "combo") == 0    ? combo
                                            : NULL;
 }
 
@@ -198,6 +209,8 @@ static void run_command(const char* line) {
         gtk_window_move(GTK_WINDOW(window), x, y);
     } else if (strcmp(line, "report") == 0 && entry) {
         report_values();
+    } else if (strcmp(line, "popup") == 0 && combo) {
+        gtk_combo_box_popup(GTK_COMBO_BOX(combo));
     } else if (strcmp(line, "page") == 0 && entry) {
         printf("page %.0f\n", gtk_adjustment_get_page_size(vadjustment));
     } else if (strcmp(line, "readonly") == 0 && readonly) {
@@ -268,6 +281,16 @@ static GtkWidget* build_main_window(void) {
         spin = named(gtk_spin_button_new_with_range(0, 100, 1), "spin");
         g_signal_connect(spin, "activate", G_CALLBACK(on_activated), NULL);
         gtk_box_pack_start(GTK_BOX(box), spin, FALSE, FALSE, 0);
+
+        combo = named(gtk_combo_box_text_new(), "combo");
+        for (int i = 1; i <= 8; i++) {
+            char item[16];
+            snprintf(item, sizeof item, "Choice %d", i);
+            gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(combo), item);
+        }
+        gtk_combo_box_set_active(GTK_COMBO_BOX(combo), 3);
+        g_signal_connect(combo, "notify::popup-shown", G_CALLBACK(on_popup_shown), NULL);
+        gtk_box_pack_start(GTK_BOX(box), combo, FALSE, FALSE, 0);
     }
 
     view = named(gtk_text_view_new(), "view");
