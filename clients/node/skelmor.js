@@ -42,8 +42,11 @@ class Skelmor {
         this._end(status, signal);
         resolve(status);
       });
+      this._child.on('error', () => { // it could not be started
+        this._end(null, null);
+        resolve(null);
+      });
     });
-    this._child.on('error', () => this._end(null, null)); // could not be started
   }
 
   get pid() {

@@ -49,7 +49,6 @@ class Skelmor:
             stdout=subprocess.PIPE,
             stderr=subprocess.DEVNULL if stderr is None else stderr,
             env=env,
-            bufsize=0,
         )
         self._ids = itertools.count(1)
         self._lock = threading.Lock()  # guards _pending, _ended and the ids
@@ -79,6 +78,7 @@ class Skelmor:
         try:
             with self._write_lock:
                 self._process.stdin.write(line)
+                self._process.stdin.flush()
         except (BrokenPipeError, ValueError, OSError):
             with self._lock:
                 self._pending.pop(rid, None)
@@ -150,7 +150,8 @@ class Skelmor:
         self.close()
 
     def _read_answers(self):
-        # A binary pipe's lines have no length limit: an observe answer is megabytes long.
+        # A buffered binary pipe's lines have no length limit: an observe answer may be
+        # megabytes long.
         for line in self._process.stdout:
             try:
                 answer = json.loads(line)

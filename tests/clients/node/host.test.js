@@ -133,6 +133,13 @@ describe('skelmor without a desktop', () => {
     await assert.rejects(host.status(), HostExited);
   });
 
+  test('a host that cannot be started fails its requests and closes', async () => {
+    const missing = new Skelmor({ executable: path.join(folder, 'no-such-host') });
+    await assert.rejects(missing.status(), (error) => error instanceof HostExited && error.status === null);
+    assert.strictEqual(await missing.close(), null);
+    await finish();
+  });
+
   test('a request over the line limit is not sent; one of the limit is', async () => {
     await assert.rejects(host.identity(`/${'x'.repeat(LINE_LIMIT)}`),
       (error) => error instanceof RequestTooLarge && error.limit === LINE_LIMIT);
