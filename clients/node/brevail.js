@@ -2,26 +2,29 @@
 // Running brevail, the attachment tool: one process per job, the job on its standard input,
 // the report on its standard output or one fixed message on its standard error.
 
-const { spawn } = require('node:child_process');
-const { BrevailError } = require('./errors');
+const {spawn} = require('node:child_process');
+const {BrevailError} = require('./errors');
 
-const DEFAULT_TIMEOUT = 120000; // milliseconds
+const DEFAULT_TIMEOUT = 120000;  // milliseconds
 
 // Runs one job (an object, or the job's JSON text) and resolves to the report. Rejects with
 // BrevailError carrying the tool's message ("Invalid page"...) and status 1, or a description
 // when the tool ended otherwise or took longer than `timeout`. Relative paths in the job are
 // taken from `cwd`.
 function runBrevail(job, {
-  executable = 'brevail', timeout = DEFAULT_TIMEOUT, env, cwd,
+  executable = 'brevail',
+  timeout = DEFAULT_TIMEOUT,
+  env,
+  cwd,
 } = {}) {
   return new Promise((resolve, reject) => {
-    const child = spawn(executable, [], { stdio: ['pipe', 'pipe', 'pipe'], env, cwd });
+    const child = spawn(executable, [], {stdio: ['pipe', 'pipe', 'pipe'], env, cwd});
     const out = [];
     const err = [];
     let timedOut = false;
     const timer = setTimeout(() => {
       timedOut = true;
-      child.kill('SIGKILL'); // files written before stay
+      child.kill('SIGKILL');  // files written before stay
     }, timeout);
     child.stdout.on('data', (chunk) => out.push(chunk));
     child.stderr.on('data', (chunk) => err.push(chunk));
@@ -38,8 +41,11 @@ function runBrevail(job, {
         resolve(JSON.parse(Buffer.concat(out).toString('utf8')));
       } else {
         const message = Buffer.concat(err).toString('utf8');
-        reject(new BrevailError(status === 1 && message ? message
-          : `brevail ended with ${signal ? `signal ${signal}` : `status ${status}`}`, status));
+        reject(new BrevailError(
+            status === 1 && message ?
+                message :
+                `brevail ended with ${signal ? `signal ${signal}` : `status ${status}`}`,
+            status));
       }
     });
     const text = typeof job === 'string' || Buffer.isBuffer(job) ? job : JSON.stringify(job);
@@ -47,4 +53,7 @@ function runBrevail(job, {
   });
 }
 
-module.exports = { runBrevail, DEFAULT_TIMEOUT };
+module.exports = {
+  runBrevail,
+  DEFAULT_TIMEOUT
+};

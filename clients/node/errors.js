@@ -57,5 +57,10 @@ class BrevailError extends Error {
 }
 
 module.exports = {
-  SkelmorError, HostError, RequestTimeout, HostExited, RequestTooLarge, BrevailError,
+  SkelmorError,
+  HostError,
+  RequestTimeout,
+  HostExited,
+  RequestTooLarge,
+  BrevailError,
 };

@@ -5,19 +5,36 @@
 const assert = require('node:assert');
 const fs = require('node:fs');
 const path = require('node:path');
-const { test, describe, beforeEach, afterEach } = require('node:test');
+const {test, describe, beforeEach, afterEach} = require('node:test');
 
 const {
-  clients, program, bareEnvironment, tempFolder, removeFolder, makeBundle,
+  clients,
+  program,
+  bareEnvironment,
+  tempFolder,
+  removeFolder,
+  makeBundle,
 } = require('./support');
 
 const {
-  Skelmor, LINE_LIMIT, HostError, HostExited, RequestTimeout, RequestTooLarge,
+  Skelmor,
+  LINE_LIMIT,
+  HostError,
+  HostExited,
+  RequestTimeout,
+  RequestTooLarge,
 } = clients;
 
 const SESSION_LESS = {
-  accessibility: false, available: true, identity: 'unbundled', locked: false,
-  name: 'Tarnwick Computer Use', onConsole: false, screen: false, sleeping: false, version: '1',
+  accessibility: false,
+  available: true,
+  identity: 'unbundled',
+  locked: false,
+  name: 'Tarnwick Computer Use',
+  onConsole: false,
+  screen: false,
+  sleeping: false,
+  version: '1',
 };
 
 describe('skelmor without a desktop', () => {
@@ -28,7 +45,7 @@ describe('skelmor without a desktop', () => {
   beforeEach(() => {
     folder = tempFolder();
     stderr = fs.openSync(path.join(folder, 'stderr'), 'w');
-    host = new Skelmor({ executable: program('SKELMOR'), env: bareEnvironment(folder), stderr });
+    host = new Skelmor({executable: program('SKELMOR'), env: bareEnvironment(folder), stderr});
   });
 
   afterEach(async () => {
@@ -57,7 +74,7 @@ describe('skelmor without a desktop', () => {
 
   test('screen methods are refused as mac_locked, with the method named', async () => {
     const app = await host.identity(makeBundle(folder));
-    const target = { windowId: 4194311, pid: 812 };
+    const target = {windowId: 4194311, pid: 812};
     const calls = {
       windows: host.windows(app),
       observe: host.observe(app, target),
@@ -67,42 +84,45 @@ describe('skelmor without a desktop', () => {
       press_key: host.pressKey(app, target, 'F', 'Tab'),
     };
     for (const [method, call] of Object.entries(calls)) {
-      await assert.rejects(call, (error) => error instanceof HostError
-        && error.code === 'mac_locked' && error.method === method);
+      await assert.rejects(
+          call,
+          (error) =>
+              error instanceof HostError && error.code === 'mac_locked' && error.method === method);
     }
     await finish();
   });
 
   test('refusals carry their wire codes', async () => {
-    const unsealed = makeBundle(folder, { name: 'Unsealed', seal: false });
+    const unsealed = makeBundle(folder, {name: 'Unsealed', seal: false});
     const cases = [
-      ['identity', { path: folder }, 'invalid_app'],
+      ['identity', {path: folder}, 'invalid_app'],
       ['identity', {}, 'invalid_app'],
-      ['identity', { path: unsealed }, 'unsigned_app'],
-      ['permission', { kind: 'Screen' }, 'invalid_permission'],
-      ['observe', { app: {} }, 'target_changed'],
+      ['identity', {path: unsealed}, 'unsigned_app'],
+      ['permission', {kind: 'Screen'}, 'invalid_permission'],
+      ['observe', {app: {}}, 'target_changed'],
       ['Status', {}, 'unknown_method'],
       ['key', {}, 'unknown_method'],
     ];
     for (const [method, params, code] of cases) {
-      assert.strictEqual(await codeOf(host.call(method, params)), code, `${method} ${JSON.stringify(params)}`);
+      assert.strictEqual(
+          await codeOf(host.call(method, params)), code, `${method} ${JSON.stringify(params)}`);
     }
     await finish();
   });
 
   test('identity of a sealed bundle, and clear', async () => {
-    const bundle = makeBundle(folder, { name: 'Pinned' });
+    const bundle = makeBundle(folder, {name: 'Pinned'});
     const identity = await host.identity(bundle);
     assert.strictEqual(identity.path, fs.realpathSync(bundle));
     assert.strictEqual(identity.name, 'Pinned');
     assert.strictEqual(identity.teamId, '');
     assert.match(identity.requirement, /^cdhash H"[0-9a-f]{64}"$/);
-    assert.deepStrictEqual(await host.clear(), { cleared: true });
+    assert.deepStrictEqual(await host.clear(), {cleared: true});
     await finish();
   });
 
   test('requests in flight together each get their own answer', async () => {
-    const bundles = [0, 1, 2, 3].map((i) => makeBundle(folder, { name: `App${i}` }));
+    const bundles = [0, 1, 2, 3].map((i) => makeBundle(folder, {name: `App${i}`}));
     const asked = [];
     for (let i = 0; i < 120; i++) {
       asked.push(i % 2 ? host.identity(bundles[i % 4]).then((r) => r.name) : host.status());
@@ -116,37 +136,43 @@ describe('skelmor without a desktop', () => {
 
   test('a request times out alone and its late answer is dropped', async () => {
     // Checking a seal of 256 MB takes about a fifth of a second.
-    const slow = makeBundle(folder, { name: 'Slow', extraFileBytes: 256 * 2 ** 20 });
-    const quick = makeBundle(folder, { name: 'Quick' });
-    await assert.rejects(host.identity(slow, { timeout: 20 }),
-      (error) => error instanceof RequestTimeout && error.method === 'identity');
+    const slow = makeBundle(folder, {name: 'Slow', extraFileBytes: 256 * 2 ** 20});
+    const quick = makeBundle(folder, {name: 'Quick'});
+    await assert.rejects(
+        host.identity(slow, {timeout: 20}),
+        (error) => error instanceof RequestTimeout && error.method === 'identity');
     assert.strictEqual((await host.identity(quick)).name, 'Quick');
     assert.deepStrictEqual(await host.status(), SESSION_LESS);
     await finish();
   });
 
   test('a host that dies fails what waits at once', async () => {
-    const slow = makeBundle(folder, { name: 'Slow', extraFileBytes: 512 * 2 ** 20 });
-    const waiting = host.identity(slow, { timeout: 60000 });
+    const slow = makeBundle(folder, {name: 'Slow', extraFileBytes: 512 * 2 ** 20});
+    const waiting = host.identity(slow, {timeout: 60000});
     setTimeout(() => process.kill(host.pid, 'SIGKILL'), 50);
-    await assert.rejects(waiting, (error) => error instanceof HostExited && error.signal === 'SIGKILL');
+    await assert.rejects(
+        waiting, (error) => error instanceof HostExited && error.signal === 'SIGKILL');
     await assert.rejects(host.status(), HostExited);
   });
 
   test('a host that cannot be started fails its requests and closes', async () => {
-    const missing = new Skelmor({ executable: path.join(folder, 'no-such-host') });
-    await assert.rejects(missing.status(), (error) => error instanceof HostExited && error.status === null);
+    const missing = new Skelmor({executable: path.join(folder, 'no-such-host')});
+    await assert.rejects(
+        missing.status(), (error) => error instanceof HostExited && error.status === null);
     assert.strictEqual(await missing.close(), null);
     await finish();
   });
 
   test('a request over the line limit is not sent; one of the limit is', async () => {
-    await assert.rejects(host.identity(`/${'x'.repeat(LINE_LIMIT)}`),
-      (error) => error instanceof RequestTooLarge && error.limit === LINE_LIMIT);
+    await assert.rejects(
+        host.identity(`/${'x'.repeat(LINE_LIMIT)}`),
+        (error) => error instanceof RequestTooLarge && error.limit === LINE_LIMIT);
     assert.deepStrictEqual(await host.status(), SESSION_LESS);
     // Ids count from 1: this request is the third.
-    const envelope = Buffer.byteLength(`${JSON.stringify({ id: '3', method: 'identity', params: { path: '/' } })}\n`);
-    assert.strictEqual(await codeOf(host.identity(`/${'x'.repeat(LINE_LIMIT - envelope)}`)), 'invalid_app');
+    const envelope = Buffer.byteLength(
+        `${JSON.stringify({id: '3', method: 'identity', params: {path: '/'}})}\n`);
+    assert.strictEqual(
+        await codeOf(host.identity(`/${'x'.repeat(LINE_LIMIT - envelope)}`)), 'invalid_app');
     await finish();
   });
 });

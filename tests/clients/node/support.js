@@ -2,7 +2,7 @@
 // What the Node client tests share: the programs under test, an environment without a
 // desktop, sealed bundles, and the GTK test application as a child process.
 
-const { spawn, execFileSync } = require('node:child_process');
+const {spawn, execFileSync} = require('node:child_process');
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
@@ -19,7 +19,7 @@ function program(name) {
 
 // No display, no session bus, no accessibility bus: the host then has no session.
 function bareEnvironment(home) {
-  const env = { PATH: '/usr/bin:/bin', HOME: home };
+  const env = {PATH: '/usr/bin:/bin', HOME: home};
   for (const name of ['ASAN_OPTIONS', 'UBSAN_OPTIONS', 'LSAN_OPTIONS']) {
     if (process.env[name]) env[name] = process.env[name];
   }
@@ -31,7 +31,7 @@ function tempFolder() {
 }
 
 function removeFolder(folder) {
-  fs.rmSync(folder, { recursive: true, force: true });
+  fs.rmSync(folder, {recursive: true, force: true});
 }
 
 function escapeXml(text) {
@@ -41,26 +41,33 @@ function escapeXml(text) {
 // A copy of an executable (the GTK test application by default) in NAME.app, sealed ad hoc.
 // `extraFileBytes` adds a resource of that size, which makes every check of the seal slow.
 function makeBundle(folder, {
-  name = 'TestApp', identifier = 'org.tarnwick.clients.node', executable, execName = 'testapp',
-  extraFileBytes = 0, seal = true,
+  name = 'TestApp',
+  identifier = 'org.tarnwick.clients.node',
+  executable,
+  execName = 'testapp',
+  extraFileBytes = 0,
+  seal = true,
 } = {}) {
   const bundle = path.join(folder, `${name}.app`);
-  fs.rmSync(bundle, { recursive: true, force: true });
-  fs.mkdirSync(path.join(bundle, 'Contents', 'MacOS'), { recursive: true });
+  fs.rmSync(bundle, {recursive: true, force: true});
+  fs.mkdirSync(path.join(bundle, 'Contents', 'MacOS'), {recursive: true});
   fs.mkdirSync(path.join(bundle, 'Contents', 'Resources'));
-  fs.copyFileSync(executable || program('TESTAPP'), path.join(bundle, 'Contents', 'MacOS', execName));
+  fs.copyFileSync(
+      executable || program('TESTAPP'), path.join(bundle, 'Contents', 'MacOS', execName));
   fs.chmodSync(path.join(bundle, 'Contents', 'MacOS', execName), 0o755);
-  const keys = { CFBundleIdentifier: identifier, CFBundleExecutable: execName, CFBundleName: name };
-  const entries = Object.entries(keys)
-    .map(([k, v]) => `  <key>${k}</key><string>${escapeXml(v)}</string>\n`).join('');
-  fs.writeFileSync(path.join(bundle, 'Contents', 'Info.plist'),
-    `<?xml version="1.0" encoding="UTF-8"?>\n<plist version="1.0">\n<dict>\n${entries}</dict>\n</plist>\n`);
+  const keys = {CFBundleIdentifier: identifier, CFBundleExecutable: execName, CFBundleName: name};
+  const plist = ['<?xml version="1.0" encoding="UTF-8"?>', '<plist version="1.0">', '<dict>'];
+  for (const [key, value] of Object.entries(keys)) {
+    plist.push(`  <key>${key}</key><string>${escapeXml(value)}</string>`);
+  }
+  plist.push('</dict>', '</plist>', '');
+  fs.writeFileSync(path.join(bundle, 'Contents', 'Info.plist'), plist.join('\n'));
   if (extraFileBytes) {
-    const blob = path.join(bundle, 'Contents', 'Resources', 'blob'); // sparse: no disk used
+    const blob = path.join(bundle, 'Contents', 'Resources', 'blob');  // sparse: no disk used
     fs.closeSync(fs.openSync(blob, 'w'));
     fs.truncateSync(blob, extraFileBytes);
   }
-  if (seal) execFileSync(program('BUNDLE_SEAL'), ['seal', bundle], { stdio: 'ignore' });
+  if (seal) execFileSync(program('BUNDLE_SEAL'), ['seal', bundle], {stdio: 'ignore'});
   return bundle;
 }
 
@@ -81,7 +88,7 @@ class TestApp {
   }
 
   constructor(argv) {
-    this.child = spawn(argv[0], argv.slice(1), { stdio: ['pipe', 'pipe', 'ignore'] });
+    this.child = spawn(argv[0], argv.slice(1), {stdio: ['pipe', 'pipe', 'ignore']});
     this.child.stdin.on('error', () => {});
     this.lines = [];
     this.waiters = [];
@@ -111,7 +118,7 @@ class TestApp {
   // The next line that starts with `prefix`, or null after `ms`.
   waitFor(prefix, ms = 5000) {
     return new Promise((resolve) => {
-      const waiter = { prefix, resolve };
+      const waiter = {prefix, resolve};
       waiter.timer = setTimeout(() => {
         this.waiters.splice(this.waiters.indexOf(waiter), 1);
         resolve(null);
@@ -154,12 +161,21 @@ function jpegSize(data) {
     if (data[at] !== 0xff) return null;
     const marker = data[at + 1];
     const length = data.readUInt16BE(at + 2);
-    if (marker >= 0xc0 && marker <= 0xc2) return [data.readUInt16BE(at + 7), data.readUInt16BE(at + 5)];
+    if (marker >= 0xc0 && marker <= 0xc2)
+      return [data.readUInt16BE(at + 7), data.readUInt16BE(at + 5)];
     at += 2 + length;
   }
   return null;
 }
 
 module.exports = {
-  TOP, clients, program, bareEnvironment, tempFolder, removeFolder, makeBundle, TestApp, jpegSize,
+  TOP,
+  clients,
+  program,
+  bareEnvironment,
+  tempFolder,
+  removeFolder,
+  makeBundle,
+  TestApp,
+  jpegSize,
 };

@@ -48,7 +48,8 @@ def make_bundle(folder, name="TestApp", identifier="org.tarnwick.clients.testapp
     shutil.rmtree(bundle, ignore_errors=True)
     os.makedirs(os.path.join(bundle, "Contents", "MacOS"))
     os.makedirs(os.path.join(bundle, "Contents", "Resources"))
-    shutil.copy2(executable or program("TESTAPP"), os.path.join(bundle, "Contents", "MacOS", exec_name))
+    shutil.copy2(executable or program("TESTAPP"),
+                 os.path.join(bundle, "Contents", "MacOS", exec_name))
     with open(os.path.join(bundle, "Contents", "Info.plist"), "wb") as f:
         plistlib.dump({"CFBundleIdentifier": identifier, "CFBundleExecutable": exec_name,
                        "CFBundleName": name, "CFBundlePackageType": "APPL"}, f)
