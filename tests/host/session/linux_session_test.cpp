@@ -1,10 +1,12 @@
 // The Linux session adapter on a private virtual session: facts, the prompt, and the
 // notifications as they reach a host.
 
+#include "common/unique_handle.h"
 #include "host/base/host_error.h"
 #include "host/platform/linux/glib/dbus.h"
 #include "host/platform/linux/glib/glib_main_loop.h"
 #include "host/platform/linux/session/linux_session.h"
+#include "host/platform/linux/x11/x11_desktop.h"
 #include "host/platform/linux/x11/x11_display.h"
 #include "host/session/host.h"
 #include "tests/host/session/virtual_session.h"
@@ -18,6 +20,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <future>
 #include <unistd.h>
 
 namespace host {
@@ -207,6 +210,56 @@ TEST_F(LinuxSessionTest, NotificationsReachTheHostAndForgetItsFrames) {
         EXPECT_EQ(error.name(), "mac_locked");
     }
     EXPECT_EQ(host.frames().size(), 0u);
+}
+
+// A window of the test's own on `display`, mapped, kept as long as the connection.
+struct OwnWindow {
+    common::Owned<xcb_connection_t, xcb_disconnect> connection;
+    xcb_window_t window = XCB_NONE;
+
+    explicit OwnWindow(const std::string& display)
+        : connection(xcb_connect(display.c_str(), nullptr)) {
+        xcb_connection_t* c = connection.get();
+        if (xcb_connection_has_error(c)) return;
+        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+        window = xcb_generate_id(c);
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, 10, 10, 200, 150, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+        xcb_map_window(c, window);
+        free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    }
+};
+
+bool listed(platform::WindowServerPort& server, xcb_window_t window) {
+    for (int i = 0; i < 100; ++i, ::usleep(20000)) {
+        const auto list = server.windowList(platform::WindowListKind::OnScreen);
+        if (!list) continue;
+        for (const auto& entry : *list)
+            if (entry.number == window) return true;
+    }
+    return false;
+}
+
+// A display restart (or a session switch) ends the connection; the next request finds
+// the display again, with windows listed and captured, and the session back.
+TEST_F(LinuxSessionTest, TheDesktopFollowsItsDisplayThroughARestart) {
+    auto server = platform::x11::openX11Desktop();
+    ASSERT_TRUE(server);
+    {
+        OwnWindow before(desktop().display());
+        ASSERT_NE(before.window, XCB_NONE);
+        EXPECT_TRUE(listed(*server->windowServer, before.window));
+    }
+    ASSERT_TRUE(desktop().restartDisplay());
+    OwnWindow after(desktop().display());
+    ASSERT_NE(after.window, XCB_NONE);
+    EXPECT_TRUE(listed(*server->windowServer, after.window));
+    std::promise<bool> captured;
+    server->capture->captureWindow(after.window, 100, 75,
+                                   [&](auto image) { captured.set_value(image.has_value()); });
+    EXPECT_TRUE(captured.get_future().get());
+    EXPECT_TRUE(session->session());
+    EXPECT_TRUE(session->screenCaptureAllowed());
 }
 
 TEST(DisplayLocalityTest, OnlyALocalSocketDisplayCountsAsTheConsole) {

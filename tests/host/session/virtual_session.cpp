@@ -59,14 +59,7 @@ std::unique_ptr<VirtualSession> VirtualSession::start() {
     session->directory_ = pattern;
     const std::vector<std::string> base{"PATH=/usr/bin:/bin", "HOME=" + session->directory_};
 
-    // Xvfb picks a free display itself and names it once it accepts connections.
-    session->xvfb_ = std::make_unique<Process>(
-        std::vector<std::string>{"/usr/bin/Xvfb", "-displayfd", "1", "-screen", "0", "640x480x24",
-                                 "-nolisten", "tcp", "+extension", "COMPOSITE", "-noreset"},
-        base);
-    const auto number = session->xvfb_->readLine(std::chrono::seconds(20));
-    if (!number) return nullptr;
-    session->display_ = ":" + trimmed(*number);
+    if (!session->startDisplay(std::nullopt)) return nullptr;
 
     const std::string config = session->directory_ + "/bus.conf";
     std::ofstream(config) << busConfig;
@@ -84,6 +77,27 @@ std::unique_ptr<VirtualSession> VirtualSession::start() {
         std::vector<std::string>{"/usr/bin/python3", FAKE_SCREENSAVER_PATH}, env);
     if (session->services_->readLine(std::chrono::seconds(20)) != "ready\n") return nullptr;
     return session;
+}
+
+bool VirtualSession::startDisplay(std::optional<std::string> display) {
+    const std::vector<std::string> base{"PATH=/usr/bin:/bin", "HOME=" + directory_};
+    // Xvfb names its display once it accepts connections; without one asked, it picks a
+    // free one itself.
+    std::vector<std::string> command{
+        "/usr/bin/Xvfb", "-displayfd", "1",          "-screen",   "0",       "640x480x24",
+        "-nolisten",     "tcp",        "+extension", "COMPOSITE", "-noreset"};
+    if (display) command.insert(command.begin() + 1, *display);
+    xvfb_ = std::make_unique<Process>(command, base);
+    const auto number = xvfb_->readLine(std::chrono::seconds(20));
+    if (!number) return false;
+    display_ = ":" + trimmed(*number);
+    return true;
+}
+
+bool VirtualSession::restartDisplay() {
+    xvfb_->terminate();
+    xvfb_.reset();
+    return startDisplay(display_);
 }
 
 VirtualSession::~VirtualSession() {

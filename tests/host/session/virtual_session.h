@@ -30,9 +30,13 @@ public:
     std::optional<bool> accessibilityEnabled();
     // Runs `xset s <what>` on the display ("activate", "reset").
     bool xset(const std::string& what);
+    // Ends the X server and starts a new one on the same display: what a display restart
+    // or a session switch looks like to a client.
+    bool restartDisplay();
 
 private:
     VirtualSession() = default;
+    bool startDisplay(std::optional<std::string> display);
     std::string directory_;
     std::string display_;
     std::string busAddress_;

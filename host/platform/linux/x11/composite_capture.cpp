@@ -4,17 +4,18 @@
 
 namespace host::platform::x11 {
 
-CompositeCapture::CompositeCapture(std::shared_ptr<XConnection> x)
-    : x_(x), grabber_(std::move(x)) {}
+CompositeCapture::CompositeCapture(std::shared_ptr<DisplayLink> link)
+    : link_(link), grabber_(std::move(link)) {}
 
 void CompositeCapture::shareableContent(
     std::function<void(std::optional<std::vector<ShareableWindow>>)> done) {
     worker_.post([this, done = std::move(done)] {
-        if (!x_->redirected()) {
+        const auto x = link_->current();
+        if (!x || !x->redirected()) {
             done(std::nullopt);
             return;
         }
-        auto tops = topLevels(*x_);
+        auto tops = topLevels(*x);
         if (!tops) {
             done(std::nullopt);
             return;

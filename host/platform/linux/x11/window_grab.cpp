@@ -77,11 +77,15 @@ struct WindowGrabber::Segment {
     }
 };
 
-WindowGrabber::WindowGrabber(std::shared_ptr<XConnection> x) : x_(std::move(x)) {}
+WindowGrabber::WindowGrabber(std::shared_ptr<DisplayLink> link) : link_(std::move(link)) {}
 WindowGrabber::~WindowGrabber() = default;
 
 std::optional<CapturedImage> WindowGrabber::grab(std::uint32_t windowId, int width, int height) {
-    if (!x_->redirected() || !x_->usable() || width <= 0 || height <= 0) return std::nullopt;
+    if (auto x = link_->current(); x != x_) {
+        segment_.reset(); // attached on the connection that went: made again on this one
+        x_ = std::move(x);
+    }
+    if (!x_ || !x_->redirected() || width <= 0 || height <= 0) return std::nullopt;
     xcb_connection_t* c = x_->get();
     auto frame = frameOf(*x_, windowId);
     if (!frame || *frame == x_->root()) return std::nullopt;

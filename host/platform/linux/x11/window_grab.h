@@ -3,7 +3,7 @@
 // manager's frame with everything inside it, nothing of the windows covering it, no cursor.
 
 #include "host/platform/capture_port.h"
-#include "host/platform/linux/x11/x_connection.h"
+#include "host/platform/linux/x11/display_link.h"
 
 #include <memory>
 #include <optional>
@@ -14,7 +14,7 @@ namespace host::platform::x11 {
 // one grabber per thread.
 class WindowGrabber {
 public:
-    explicit WindowGrabber(std::shared_ptr<XConnection> x);
+    explicit WindowGrabber(std::shared_ptr<DisplayLink> link);
     ~WindowGrabber();
     WindowGrabber(const WindowGrabber&) = delete;
     WindowGrabber& operator=(const WindowGrabber&) = delete;
@@ -30,7 +30,8 @@ private:
     std::optional<CapturedImage> readPlain(xcb_drawable_t pixmap, int sourceWidth, int sourceHeight,
                                            int width, int height);
 
-    std::shared_ptr<XConnection> x_;
+    std::shared_ptr<DisplayLink> link_;
+    std::shared_ptr<XConnection> x_; // the connection the segment is attached on
     std::unique_ptr<Segment> segment_;
 };
 

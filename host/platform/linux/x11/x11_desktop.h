@@ -1,7 +1,8 @@
 #pragma once
 // The X11 desktop: the window list, Composite capture and keyboard events over the
-// process's one X connection (kept for the life of the process, since the capture relies
-// on the redirection it set up), and the display facts on a connection of their own.
+// process's one X connection (kept while the server lives, since the capture relies on the
+// redirection it set up, and made again when the server comes back), and the display facts
+// on a connection of their own.
 
 #include "host/platform/linux/display_server.h"
 

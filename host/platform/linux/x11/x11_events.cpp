@@ -23,8 +23,8 @@ std::optional<std::uint32_t> keysymOf(std::uint16_t virtualKey) {
     return std::nullopt;
 }
 
-std::optional<xcb_keycode_t> X11Events::keycodeOf(std::uint32_t keysym) {
-    xcb_connection_t* c = x_->get();
+std::optional<xcb_keycode_t> X11Events::keycodeOf(const XConnection& x, std::uint32_t keysym) {
+    xcb_connection_t* c = x.get();
     const xcb_setup_t* setup = xcb_get_setup(c);
     const int count = setup->max_keycode - setup->min_keycode + 1;
     Reply<xcb_get_keyboard_mapping_reply_t> map(xcb_get_keyboard_mapping_reply(
@@ -41,27 +41,28 @@ std::optional<xcb_keycode_t> X11Events::keycodeOf(std::uint32_t keysym) {
 
 std::unique_ptr<KeyboardEvent> X11Events::createKeyboardEvent(std::uint16_t virtualKey,
                                                               bool keyDown) {
-    if (!x_->usable()) return nullptr;
+    const auto x = link_->current();
+    if (!x) return nullptr;
     auto keysym = keysymOf(virtualKey);
     if (!keysym) return nullptr;
-    auto keycode = keycodeOf(*keysym);
+    auto keycode = keycodeOf(*x, *keysym);
     if (!keycode) return nullptr;
     return std::make_unique<X11KeyEvent>(*keycode, keyDown);
 }
 
-std::optional<xcb_window_t> X11Events::keyWindowOf(std::int32_t pid) {
-    xcb_connection_t* c = x_->get();
+std::optional<xcb_window_t> X11Events::keyWindowOf(const XConnection& x, std::int32_t pid) {
+    xcb_connection_t* c = x.get();
     Reply<xcb_get_input_focus_reply_t> focus(
         xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
     if (focus && focus->focus != XCB_NONE && focus->focus != XCB_INPUT_FOCUS_POINTER_ROOT &&
-        focus->focus != x_->root()) {
+        focus->focus != x.root()) {
         // The focus may be on the client or on a window inside it: its owner is the client's.
-        auto frame = frameOf(*x_, focus->focus);
-        auto client = frame ? clientWithin(*x_, *frame) : std::nullopt;
-        const auto owner = client ? clientPid(*x_, *client) : std::nullopt;
+        auto frame = frameOf(x, focus->focus);
+        auto client = frame ? clientWithin(x, *frame) : std::nullopt;
+        const auto owner = client ? clientPid(x, *client) : std::nullopt;
         if (owner && std::int64_t{*owner} == pid) return focus->focus;
     }
-    if (auto tops = topLevels(*x_))
+    if (auto tops = topLevels(x))
         for (const TopLevel& top : *tops)
             if (top.info.ownerPid == pid && top.info.layer == layer::kNormal) return top.client;
     return std::nullopt;
@@ -69,8 +70,10 @@ std::optional<xcb_window_t> X11Events::keyWindowOf(std::int32_t pid) {
 
 void X11Events::postToPid(std::int32_t pid, KeyboardEvent& event) {
     auto* key = dynamic_cast<X11KeyEvent*>(&event);
-    if (!x_->usable() || key == nullptr) return;
-    auto window = keyWindowOf(pid);
+    const auto shared = link_->current();
+    if (!shared || key == nullptr) return;
+    const XConnection& x = *shared;
+    auto window = keyWindowOf(x, pid);
     if (!window) return;
     // SendEvent always carries 32 bytes.
     union {
@@ -81,11 +84,11 @@ void X11Events::postToPid(std::int32_t pid, KeyboardEvent& event) {
     message.press.response_type = key->down ? XCB_KEY_PRESS : XCB_KEY_RELEASE;
     message.press.detail = key->keycode;
     message.press.time = XCB_CURRENT_TIME;
-    message.press.root = x_->root();
+    message.press.root = x.root();
     message.press.event = *window;
     message.press.child = XCB_NONE;
     message.press.same_screen = 1;
-    xcb_connection_t* c = x_->get();
+    xcb_connection_t* c = x.get();
     xcb_send_event(c, 0, *window, XCB_EVENT_MASK_NO_EVENT, message.bytes);
     xcb_flush(c);
 }

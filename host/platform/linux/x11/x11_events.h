@@ -4,7 +4,7 @@
 // else, whatever has the keyboard focus.
 
 #include "host/platform/event_port.h"
-#include "host/platform/linux/x11/x_connection.h"
+#include "host/platform/linux/x11/display_link.h"
 
 #include <memory>
 #include <optional>
@@ -24,18 +24,18 @@ std::optional<std::uint32_t> keysymOf(std::uint16_t virtualKey);
 
 class X11Events final : public EventPort {
 public:
-    explicit X11Events(std::shared_ptr<XConnection> x) : x_(std::move(x)) {}
+    explicit X11Events(std::shared_ptr<DisplayLink> link) : link_(std::move(link)) {}
     std::unique_ptr<KeyboardEvent> createKeyboardEvent(std::uint16_t virtualKey,
                                                        bool keyDown) override;
     void postToPid(std::int32_t pid, KeyboardEvent& event) override;
 
 private:
-    std::optional<xcb_keycode_t> keycodeOf(std::uint32_t keysym);
+    static std::optional<xcb_keycode_t> keycodeOf(const XConnection& x, std::uint32_t keysym);
     // The window of `pid` that should receive keys: the focused window when it is that
     // process's, else its front-most top-level window.
-    std::optional<xcb_window_t> keyWindowOf(std::int32_t pid);
+    static std::optional<xcb_window_t> keyWindowOf(const XConnection& x, std::int32_t pid);
 
-    std::shared_ptr<XConnection> x_;
+    std::shared_ptr<DisplayLink> link_;
 };
 
 } // namespace host::platform::x11

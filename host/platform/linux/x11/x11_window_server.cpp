@@ -5,7 +5,9 @@
 namespace host::platform::x11 {
 
 std::optional<std::vector<WindowInfo>> X11WindowServer::windowList(WindowListKind kind) {
-    auto tops = topLevels(*x_);
+    const auto x = link_->current();
+    if (!x) return std::nullopt;
+    auto tops = topLevels(*x);
     if (!tops) return std::nullopt;
     std::vector<WindowInfo> list;
     list.reserve(tops->size());
