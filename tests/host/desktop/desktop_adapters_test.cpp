@@ -279,6 +279,24 @@ TEST(DesktopAdapters, LongTitlesAreReadWhole) {
     EXPECT_EQ(find(list, app.window())->name, title);
 }
 
+TEST(DesktopAdapters, TitlesInCompoundTextReadAsUtf8) {
+    REQUIRE_DESKTOP();
+    TestX x;
+    xcb_window_t popup = x.popup(30, 400, 120, 90);
+    const std::string title = "caf\xe9 \x1b%G\xe2\x82\xac\x1b%@";
+    xcb_change_property(x.get(), XCB_PROP_MODE_REPLACE, popup, XCB_ATOM_WM_NAME,
+                        x.atom("COMPOUND_TEXT"), 8, static_cast<std::uint32_t>(title.size()),
+                        title.data());
+    xcb_flush(x.get());
+    DesktopPorts ports = openDesktopPorts();
+    auto list = listUntil(ports, WindowListKind::OnScreen, [&](const auto& l) {
+        auto window = find(l, popup);
+        return window && window->name;
+    });
+    ASSERT_TRUE(find(list, popup));
+    EXPECT_EQ(find(list, popup)->name, "café €");
+}
+
 TEST(DesktopAdapters, ListsFrontToBackAndFollowsRaising) {
     REQUIRE_DESKTOP();
     TestApp back(testApp(), {"--title", "Back", "--size", "300x200", "--position", "50,50"});

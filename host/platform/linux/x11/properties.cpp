@@ -1,6 +1,7 @@
 #include "host/platform/linux/x11/properties.h"
 
 #include "host/platform/linux/glib/glib_handles.h"
+#include "host/platform/linux/x11/compound_text.h"
 
 #include <cstring>
 
@@ -47,10 +48,12 @@ std::optional<std::uint32_t> cardinal(const XConnection& x, xcb_window_t window,
     return firstCardinal(p);
 }
 
-std::optional<std::string> text(const Property& p) {
+std::optional<std::string> text(const Property& p, const Atoms& atoms) {
     if (!p || p->format != 8) return std::nullopt;
     const auto* data = static_cast<const char*>(xcb_get_property_value(p.get()));
     const auto length = static_cast<gssize>(xcb_get_property_value_length(p.get()));
+    if (p->type == atoms.compoundText)
+        return compoundTextToUtf8(std::string_view(data, static_cast<std::size_t>(length)));
     glib::GCharRef converted(
         p->type == XCB_ATOM_STRING
             ? g_convert(data, length, "UTF-8", "ISO-8859-1", nullptr, nullptr, nullptr)

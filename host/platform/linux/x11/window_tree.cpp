@@ -190,8 +190,8 @@ std::optional<std::vector<TopLevel>> topLevels(const XConnection& x) {
             top.desktop = top.info.layer == layer::kDesktop;
         }
         top.info.bounds = candidate.bounds;
-        top.info.name = text(netName);
-        if (!top.info.name) top.info.name = text(name);
+        top.info.name = text(netName, a);
+        if (!top.info.name) top.info.name = text(name, a);
         auto alpha = firstCardinal(opacity);
         if (!alpha) alpha = firstCardinal(frameOpacity);
         top.info.alpha = composited && alpha ? *alpha / 4294967295.0 : 1.0;

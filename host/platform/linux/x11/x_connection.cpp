@@ -82,6 +82,7 @@ std::shared_ptr<XConnection> XConnection::open(Capture capture) {
                   {"_NET_WM_STATE", &a.netWmState},
                   {"_NET_WM_STATE_HIDDEN", &a.netWmStateHidden},
                   {"UTF8_STRING", &a.utf8String},
+                  {"COMPOUND_TEXT", &a.compoundText},
                   {"_NET_WM_WINDOW_TYPE_DESKTOP", &a.typeDesktop},
                   {"_NET_WM_WINDOW_TYPE_DOCK", &a.typeDock},
                   {"_NET_WM_WINDOW_TYPE_TOOLBAR", &a.typeToolbar},

@@ -31,6 +31,7 @@ struct Atoms {
     xcb_atom_t netWmState = XCB_NONE;
     xcb_atom_t netWmStateHidden = XCB_NONE;
     xcb_atom_t utf8String = XCB_NONE;
+    xcb_atom_t compoundText = XCB_NONE;
     // _NET_WM_WINDOW_TYPE_*
     xcb_atom_t typeDesktop = XCB_NONE;
     xcb_atom_t typeDock = XCB_NONE;
