@@ -7,7 +7,8 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 
 "$top/tools/install-deps.sh"
-build=$("$top/tools/build.sh" release)
+# Only what the demo runs: the two programs, the seal tool and the test application.
+build=$("$top/tools/build.sh" release brevail skelmor bundle-seal testapp)
 demo=$top/out/demo
 
 # --- brevail: prepare the bundled sample image and sample PDF --------------------------
