@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -20,6 +21,9 @@ struct CapturedImage {
     int height = 0;
     std::size_t stride = 0;
     std::vector<unsigned char> bgrx;
+    // While an image lives it may count against what the service holds at once: a service
+    // that bounds its memory waits for images to go before it captures more.
+    std::shared_ptr<void> lease;
 };
 
 class CapturePort {

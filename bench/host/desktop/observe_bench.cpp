@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <future>
 #include <string>
 #include <vector>
@@ -205,6 +206,54 @@ void benchSize(desktop_test::DesktopPorts& ports,
     }
 }
 
+// The peak resident memory of a process so far, in MiB (VmHWM).
+double peakMiB(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
+    return 0;
+}
+
+// `count` observes in one write, as a client that queues them does: the host's peak memory
+// is bounded by the captures it holds at once, not by the length of the queue.
+void burst(const std::optional<std::filesystem::path>& bundle, desktop_test::DesktopPorts& ports,
+           int count) {
+    if (!bundle) return;
+    auto app = launchFramed(ports, executableOf(*bundle).string(), 800, 600);
+    if (!app) return;
+    SkelmorClient host(SKELMOR_PATH);
+    auto identity = resultOf(host.call("identity", {{"path", bundle->string()}}));
+    Json target;
+    for (int i = 0; i < 100 && target.is_null(); ++i, usleep(20000))
+        for (const Json& w :
+             resultOf(host.call("windows", {{"app", identity}})).value("windows", Json::array()))
+            if (w.value("windowId", 0u) == app->window())
+                target = {{"windowId", w["windowId"]}, {"pid", w["pid"]}};
+    if (target.is_null()) return;
+    const double before = peakMiB(host.process().pid());
+    std::string lines;
+    for (int i = 0; i < count; ++i)
+        lines += common::compact(Json{{"id", "b" + std::to_string(i)},
+                                      {"method", "observe"},
+                                      {"params", {{"app", identity}, {"target", target}}}}) +
+                 "\n";
+    const auto start = std::chrono::steady_clock::now();
+    host.process().send(lines);
+    int answered = 0, failed = 0;
+    for (int i = 0; i < count; ++i) {
+        auto answer = host.answer("b" + std::to_string(i), 60s);
+        if (!answer) break;
+        ++answered;
+        if (!errorOf(answer).empty()) ++failed;
+    }
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("\n== %d observes of an 800x600 window in one write: %d answered (%d failed) in "
+                "%.2f s; host peak RSS %.1f MiB (%.1f MiB before)\n",
+                count, answered, failed, seconds, peakMiB(host.process().pid()), before);
+}
+
 } // namespace
 
 int main() {
@@ -223,5 +272,6 @@ int main() {
                 kRuns, kImportRuns);
     benchSize(ports, bundle, 800, 600);
     benchSize(ports, bundle, 1920, 1080);
+    burst(bundle, ports, 300);
     return 0;
 }

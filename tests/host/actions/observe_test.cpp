@@ -85,7 +85,7 @@ TEST(Observe, CapturesLargeWindowsScaledAndReportsTheDeliveredSize) {
 }
 
 CapturedImage noise(int width, int height) {
-    CapturedImage image{width, height, static_cast<std::size_t>(width) * 4, {}};
+    CapturedImage image{width, height, static_cast<std::size_t>(width) * 4, {}, nullptr};
     image.bgrx.resize(image.stride * height);
     std::uint64_t state = 0x9E3779B97F4A7C15ull; // xorshift: cheap enough for megabytes
     for (std::size_t at = 0; at + 8 <= image.bgrx.size(); at += 8) {

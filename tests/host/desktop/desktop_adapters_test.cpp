@@ -402,6 +402,28 @@ TEST(DesktopAdapters, CapturesACoveredWindowWithoutTheWindowCoveringIt) {
     EXPECT_TRUE(listed);
 }
 
+// Raw captures are held at most two at a time: a third waits until one of them is gone.
+TEST(DesktopAdapters, CapturesWaitForHeldImagesToGo) {
+    REQUIRE_DESKTOP();
+    DesktopPorts ports = openDesktopPorts();
+    TestApp app(testApp(), {"--size", "300x200", "--position", "700,500"});
+    ASSERT_TRUE(app.ready());
+    listUntil(ports, WindowListKind::OnScreen,
+              [&](const auto& l) { return indexOf(l, app.window()) >= 0; });
+    std::vector<std::promise<std::optional<CapturedImage>>> results(3);
+    for (auto& result : results)
+        ports.capture->captureWindow(app.window(), 150, 100,
+                                     [&result](auto image) { result.set_value(std::move(image)); });
+    auto first = results[0].get_future().get();
+    auto second = results[1].get_future().get();
+    ASSERT_TRUE(first && second);
+    auto third = results[2].get_future();
+    EXPECT_EQ(third.wait_for(300ms), std::future_status::timeout);
+    first.reset(); // the main thread is done with it
+    ASSERT_EQ(third.wait_for(5s), std::future_status::ready);
+    EXPECT_TRUE(third.get());
+}
+
 TEST(DesktopAdapters, CaptureOfAWindowThatIsGoneGivesNothing) {
     REQUIRE_DESKTOP();
     DesktopPorts ports = openDesktopPorts();

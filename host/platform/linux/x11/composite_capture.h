@@ -13,16 +13,25 @@ namespace host::platform::x11 {
 
 class CompositeCapture final : public CapturePort {
 public:
+    // Captured images not yet released, at most: a burst of requests holds this many raw
+    // pictures, however fast the captures come and however slowly they are encoded.
+    static constexpr int kImagesHeld = 2;
+
     explicit CompositeCapture(std::shared_ptr<DisplayLink> link);
+    // Releases a worker waiting for an image to go: nothing will release one any more.
+    ~CompositeCapture() override;
     void shareableContent(
         std::function<void(std::optional<std::vector<ShareableWindow>>)> done) override;
     void captureWindow(std::uint32_t windowId, int width, int height,
                        std::function<void(std::optional<CapturedImage>)> done) override;
 
 private:
+    class Leases;
+
     std::shared_ptr<DisplayLink> link_;
-    WindowGrabber grabber_; // used on the worker thread only
-    WorkerThread worker_;   // last: stops before the rest goes
+    std::shared_ptr<Leases> leases_; // shared with the images handed out
+    WindowGrabber grabber_;          // used on the worker thread only
+    WorkerThread worker_;            // last: stops before the rest goes
 };
 
 } // namespace host::platform::x11

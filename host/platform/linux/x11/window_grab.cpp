@@ -133,7 +133,7 @@ std::optional<CapturedImage> WindowGrabber::readShm(xcb_drawable_t pixmap, int s
     PixelView view{static_cast<const unsigned char*>(segment_->address), sourceWidth, sourceHeight,
                    static_cast<std::size_t>(sourceWidth) * 4};
     return CapturedImage{width, height, static_cast<std::size_t>(width) * 4,
-                         resample(view, width, height)};
+                         resample(view, width, height), nullptr};
 }
 
 std::optional<CapturedImage> WindowGrabber::readPlain(xcb_drawable_t pixmap, int sourceWidth,
@@ -151,7 +151,7 @@ std::optional<CapturedImage> WindowGrabber::readPlain(xcb_drawable_t pixmap, int
         return std::nullopt;
     PixelView view{xcb_get_image_data(reply.get()), sourceWidth, sourceHeight, stride};
     return CapturedImage{width, height, static_cast<std::size_t>(width) * 4,
-                         resample(view, width, height)};
+                         resample(view, width, height), nullptr};
 }
 
 } // namespace host::platform::x11
