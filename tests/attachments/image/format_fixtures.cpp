@@ -7,6 +7,7 @@
 #include <webp/encode.h>
 #include <webp/mux.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -139,6 +140,19 @@ void writeTiff(const std::filesystem::path& path, const Picture& picture,
     check(tiff != nullptr, "tiff open");
     const int channels = options.alpha ? 4 : 3;
     const int bits = options.sixteen ? 16 : 8;
+    const std::size_t pixelBytes = static_cast<std::size_t>(channels) * bits / 8;
+    // One pixel's samples, as stored.
+    const auto store = [&](std::uint8_t* out, Rgba p) {
+        const std::uint8_t values[4] = {p.r, p.g, p.b, p.a};
+        for (int c = 0; c < channels; ++c) {
+            if (options.sixteen) {
+                const std::uint16_t v = static_cast<std::uint16_t>(values[c] * 257);
+                std::memcpy(out + static_cast<std::size_t>(c) * 2, &v, 2);
+            } else {
+                out[c] = values[c];
+            }
+        }
+    };
     for (int page = 0; page < options.pages; ++page) {
         TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, picture.width);
         TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, picture.height);
@@ -148,28 +162,38 @@ void writeTiff(const std::filesystem::path& path, const Picture& picture,
         TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
         TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
         TIFFSetField(tiff, TIFFTAG_ORIENTATION, options.orientation);
-        TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, 8);
         if (options.alpha) {
             const uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
             TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, 1, extra);
         }
-        const std::size_t rowBytes = static_cast<std::size_t>(picture.width) * channels * bits / 8;
-        std::vector<std::uint8_t> row(rowBytes);
-        for (int y = 0; y < picture.height; ++y) {
-            for (int x = 0; x < picture.width; ++x) {
-                const Rgba p = picture.at(x, y);
-                const std::uint8_t values[4] = {p.r, p.g, p.b, p.a};
-                for (int c = 0; c < channels; ++c) {
-                    if (options.sixteen) {
-                        const std::uint16_t v = static_cast<std::uint16_t>(values[c] * 257);
-                        std::memcpy(&row[(static_cast<std::size_t>(x) * channels + c) * 2], &v, 2);
-                    } else {
-                        row[static_cast<std::size_t>(x) * channels + c] = values[c];
-                    }
+        if (options.tileSide > 0) {
+            const int side = options.tileSide;
+            TIFFSetField(tiff, TIFFTAG_TILEWIDTH, side);
+            TIFFSetField(tiff, TIFFTAG_TILELENGTH, side);
+            std::vector<std::uint8_t> tile(static_cast<std::size_t>(side) * side * pixelBytes);
+            for (int ty = 0; ty < picture.height; ty += side) {
+                for (int tx = 0; tx < picture.width; tx += side) {
+                    std::fill(tile.begin(), tile.end(), 0);
+                    for (int y = ty; y < std::min(ty + side, picture.height); ++y)
+                        for (int x = tx; x < std::min(tx + side, picture.width); ++x)
+                            store(&tile[(static_cast<std::size_t>(y - ty) * side + (x - tx)) *
+                                        pixelBytes],
+                                  picture.at(x, y));
+                    check(TIFFWriteTile(tiff, tile.data(), static_cast<uint32_t>(tx),
+                                        static_cast<uint32_t>(ty), 0, 0) >= 0,
+                          "tiff tile");
                 }
             }
-            check(TIFFWriteScanline(tiff, row.data(), static_cast<uint32_t>(y), 0) == 1,
-                  "tiff row");
+        } else {
+            const int rows = options.rowsPerStrip > 0 ? options.rowsPerStrip : picture.height;
+            TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, rows);
+            std::vector<std::uint8_t> row(static_cast<std::size_t>(picture.width) * pixelBytes);
+            for (int y = 0; y < picture.height; ++y) {
+                for (int x = 0; x < picture.width; ++x)
+                    store(&row[static_cast<std::size_t>(x) * pixelBytes], picture.at(x, y));
+                check(TIFFWriteScanline(tiff, row.data(), static_cast<uint32_t>(y), 0) == 1,
+                      "tiff row");
+            }
         }
         TIFFWriteDirectory(tiff);
     }

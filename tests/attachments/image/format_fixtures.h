@@ -28,6 +28,8 @@ struct TiffOptions {
     bool alpha = false;   // unassociated alpha
     bool sixteen = false; // 16 bits a sample
     int pages = 1;
+    int rowsPerStrip = 8; // 0: the whole picture in one strip
+    int tileSide = 0;     // tiles of this many pixels square (a multiple of 16) instead of strips
 };
 void writeTiff(const std::filesystem::path& path, const Picture& picture,
                const TiffOptions& options = {});
