@@ -1,7 +1,11 @@
 #pragma once
-// The attachment tool's only error value: a fixed message for standard error.
+// The attachment tool's only error value: one of the fixed messages of messages.h, for
+// standard error.
+
+#include "attachments/messages.h"
 
 #include <string>
+#include <string_view>
 
 namespace attachments {
 
@@ -9,8 +13,8 @@ struct Failure {
     std::string message;
 };
 
-[[noreturn]] inline void fail(std::string message) {
-    throw Failure{std::move(message)};
+[[noreturn]] inline void fail(std::string_view message) {
+    throw Failure{std::string(message)};
 }
 
 } // namespace attachments

@@ -20,14 +20,14 @@ const std::string* stringMember(const common::Json& job, const char* key) {
 }
 
 common::Json reportFor(std::string_view input, const WorkPaths& paths) {
-    if (input.size() >= maxJobBytes) fail("Invalid input");
+    if (input.size() >= maxJobBytes) fail(kInvalidInput);
     std::optional<common::Json> job = common::parseStrict(input);
     if (!job || !job->is_structured()) throw UnreadableJob();
-    if (!job->is_object()) fail("Invalid input");
+    if (!job->is_object()) fail(kInvalidInput);
     const std::string* path = stringMember(*job, "input");
-    if (!path) fail("Invalid input");
+    if (!path) fail(kInvalidInput);
     const std::string* operation = stringMember(*job, "operation");
-    if (!operation) fail("Invalid input");
+    if (!operation) fail(kInvalidInput);
     const std::string* kind = stringMember(*job, "kind");
     WorkPath work = kind && *kind == "pdf" ? paths.pdf : paths.image;
     return work(*job, *path, *operation);
@@ -41,7 +41,7 @@ JobOutcome runJob(std::string_view input, const WorkPaths& paths) {
     } catch (const Failure& failure) {
         return {"", failure.message, 1};
     } catch (...) {
-        return {"", std::string(unexpectedFailure), 1};
+        return {"", std::string(kProcessingFailed), 1};
     }
 }
 

@@ -30,7 +30,4 @@ constexpr std::size_t maxJobBytes = 16384;
 
 JobOutcome runJob(std::string_view input, const WorkPaths& paths);
 
-// The message for any failure that is not a `Failure`.
-inline constexpr std::string_view unexpectedFailure = "File processing failed";
-
 } // namespace attachments

@@ -123,19 +123,19 @@ private:
 // and a size; a null pointer when encoding failed) and renames it over `path`.
 template <typename Bytes> void writeThroughTemporary(const std::string& path, Bytes&& bytes) {
     // A NUL would silently cut the path short at the system call.
-    if (path.empty() || path.find('\0') != std::string::npos) fail("Cannot prepare image");
+    if (path.empty() || path.find('\0') != std::string::npos) fail(kCannotPrepareImage);
     std::filesystem::path target(path);
     std::filesystem::path directory = target.parent_path();
     if (directory.empty()) directory = ".";
     std::string stem = target.filename().string();
-    if (stem.empty()) fail("Cannot prepare image");
+    if (stem.empty()) fail(kCannotPrepareImage);
 
     TemporaryFile file;
-    if (!file.create(directory, stem)) fail("Cannot prepare image");
+    if (!file.create(directory, stem)) fail(kCannotPrepareImage);
     const auto [data, size] = bytes();
-    if (!data) fail("Cannot write image");
-    if (!file.writeAll(data, size)) fail("Cannot write image");
-    if (!file.commit(target)) fail("Cannot write image");
+    if (!data) fail(kCannotWriteImage);
+    if (!file.writeAll(data, size)) fail(kCannotWriteImage);
+    if (!file.commit(target)) fail(kCannotWriteImage);
 }
 
 } // namespace

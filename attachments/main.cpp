@@ -3,6 +3,7 @@
 
 #include "attachments/image/process_image.h"
 #include "attachments/job.h"
+#include "attachments/messages.h"
 #include "attachments/pdf/process_pdf.h"
 
 #include <cerrno>
@@ -48,11 +49,11 @@ int main() {
     if (readJob(job)) {
         outcome = attachments::runJob(job, {attachments::processImage, attachments::processPdf});
     } else {
-        outcome = {"", std::string(attachments::unexpectedFailure), 1};
+        outcome = {"", std::string(attachments::kProcessingFailed), 1};
     }
     if (outcome.status == 0 && !writeAll(STDOUT_FILENO, outcome.out)) {
         // The report could not be delivered: that is a failure like any other.
-        outcome = {"", std::string(attachments::unexpectedFailure), 1};
+        outcome = {"", std::string(attachments::kProcessingFailed), 1};
     }
     if (outcome.status != 0) writeAll(STDERR_FILENO, outcome.err);
     return outcome.status;

@@ -6,9 +6,6 @@
 
 namespace attachments {
 
-inline constexpr const char* kUnsupportedImage = "Unsupported, animated or damaged image";
-inline constexpr const char* kCannotPrepareImage = "Cannot prepare image";
-
 [[noreturn]] inline void failUnsupported() {
     fail(kUnsupportedImage);
 }

@@ -20,7 +20,7 @@ using common::JpegErrorTrap;
 constexpr std::size_t kFirstBufferBytes = 256 * 1024;
 
 [[noreturn]] void failWrite() {
-    fail("Cannot write image");
+    fail(kCannotWriteImage);
 }
 
 // The compressed bytes go to a vector that grows as needed.

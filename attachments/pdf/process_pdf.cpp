@@ -55,16 +55,13 @@ public:
         // Only a plain file: a device such as /dev/zero or a named pipe would have MuPDF
         // read, or wait, for ever.
         std::error_code error;
-        if (!ctx_ || !std::filesystem::is_regular_file(path, error))
-            fail("Unsupported, encrypted or damaged PDF");
+        if (!ctx_ || !std::filesystem::is_regular_file(path, error)) fail(kUnsupportedPdf);
         doc_ = mupdf::own<mupdf::Document>(ctx(), mupdf::openPdf(ctx(), path));
-        if (!doc_) fail("Unsupported, encrypted or damaged PDF");
+        if (!doc_) fail(kUnsupportedPdf);
         bool readable = false;
-        if (mupdf::hasEncryption(ctx(), doc_.get(), readable) || !readable)
-            fail("Unsupported, encrypted or damaged PDF");
+        if (mupdf::hasEncryption(ctx(), doc_.get(), readable) || !readable) fail(kUnsupportedPdf);
         pageCount_ = mupdf::countPages(ctx(), doc_.get());
-        if (pageCount_ < 1 || pageCount_ > maxDocumentPages)
-            fail("Unsupported, encrypted or damaged PDF");
+        if (pageCount_ < 1 || pageCount_ > maxDocumentPages) fail(kUnsupportedPdf);
     }
 
     int pageCount() const { return pageCount_; }
@@ -73,13 +70,13 @@ public:
     std::string preparePage(int number, const std::string& path) {
         mupdf::Page page =
             mupdf::own<mupdf::Page>(ctx(), mupdf::loadPage(ctx(), doc_.get(), number - 1));
-        if (!page) fail("Invalid page");
+        if (!page) fail(kInvalidPage);
 
         mupdf::Box box{};
         bool hasBox = mupdf::mediaBox(ctx(), page.get(), box);
         double width = std::fabs(box.x1 - box.x0), height = std::fabs(box.y1 - box.y0);
         if (!hasBox || !std::isfinite(width) || !std::isfinite(height) || width <= 0 || height <= 0)
-            fail("Invalid PDF dimensions");
+            fail(kInvalidPdfDimensions);
 
         render(page.get(), box, targetLongSide / std::max(width, height), path);
         return textOf(page.get());
@@ -92,16 +89,16 @@ private:
     void render(pdf_page* page, const mupdf::Box& box, double scale, const std::string& path) {
         PageDrawing drawing = planDrawing(box, scale, mupdf::quarterTurns(ctx(), page));
         fz_matrix pageTransform;
-        if (!mupdf::pageTransform(ctx(), page, pageTransform)) fail("Cannot render PDF");
+        if (!mupdf::pageTransform(ctx(), page, pageTransform)) fail(kCannotRenderPdf);
         // MuPDF puts its own page transform in front of ours: take it back out.
         fz_matrix transform = fz_concat(fz_invert_matrix(pageTransform), drawing.transform);
 
         auto pixmap = mupdf::own<mupdf::Pixmap>(
             ctx(), mupdf::newWhitePixmap(ctx(), drawing.width, drawing.height));
-        if (!pixmap) fail("Cannot render PDF");
+        if (!pixmap) fail(kCannotRenderPdf);
         auto device = mupdf::own<mupdf::Device>(ctx(), mupdf::newDrawDevice(ctx(), pixmap.get()));
         if (!device || !mupdf::drawPage(ctx(), page, device.get(), transform))
-            fail("Cannot render PDF");
+            fail(kCannotRenderPdf);
         device.reset();
 
         RgbView view{fz_pixmap_samples(ctx(), pixmap.get()), fz_pixmap_width(ctx(), pixmap.get()),
@@ -137,13 +134,13 @@ common::Json processPdf(const common::Json& job, const std::string& input,
     if (operation != "prepare") return report;
 
     auto output = job.find("output");
-    if (output == job.end() || !output->is_string()) fail("Select PDF pages");
+    if (output == job.end() || !output->is_string()) fail(kSelectPdfPages);
     std::optional<std::vector<std::int64_t>> pages = pageSelection(job);
-    if (!pages) fail("Select PDF pages");
+    if (!pages) fail(kSelectPdfPages);
 
     common::Json items = common::Json::array();
     for (std::int64_t number : *pages) {
-        if (number < 1 || number > pdf.pageCount()) fail("Invalid page");
+        if (number < 1 || number > pdf.pageCount()) fail(kInvalidPage);
         std::string file = "page-" + std::to_string(number) + ".jpg";
         std::string path = (std::filesystem::path(output->get<std::string>()) / file).string();
         std::string text = pdf.preparePage(static_cast<int>(number), path);

@@ -16,7 +16,7 @@ using common::Json;
 
 Json echo(const char* kind, const Json& job, const std::string& input,
           const std::string& operation) {
-    if (input.size() % 7 == 3) fail("Invalid page");
+    if (input.size() % 7 == 3) fail(attachments::kInvalidPage);
     Json report = {{"kind", kind}, {"input", input}, {"operation", operation}};
     if (auto pages = job.find("pages"); pages != job.end()) report["pages"] = *pages;
     if (auto output = job.find("output"); output != job.end()) report["items"] = {*output};
