@@ -4,23 +4,18 @@
 // exactly one; openImage() then checks the size before anything is decoded.
 
 #include "attachments/image/image_decoder.h"
+#include "attachments/input_file.h"
 
-#include <cstdio>
 #include <memory>
-#include <string>
 
 namespace attachments {
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
-
-std::unique_ptr<ImageDecoder> openJpeg(const std::string& path);
-std::unique_ptr<ImageDecoder> openPng(const std::string& path);
-std::unique_ptr<ImageDecoder> openGif(const std::string& path);
-std::unique_ptr<ImageDecoder> openWebp(const std::string& path);
-std::unique_ptr<ImageDecoder> openTiff(const std::string& path);
-std::unique_ptr<ImageDecoder> openHeif(const std::string& path);
+// Each decoder keeps the file and reads it through its descriptor only.
+std::unique_ptr<ImageDecoder> openJpeg(InputFile file);
+std::unique_ptr<ImageDecoder> openPng(InputFile file);
+std::unique_ptr<ImageDecoder> openGif(InputFile file);
+std::unique_ptr<ImageDecoder> openWebp(InputFile file);
+std::unique_ptr<ImageDecoder> openTiff(InputFile file);
+std::unique_ptr<ImageDecoder> openHeif(InputFile file);
 
 } // namespace attachments

@@ -20,9 +20,18 @@ struct GifCloser {
 };
 using UniqueGif = std::unique_ptr<GifFileType, GifCloser>;
 
-UniqueGif openGifFile(const std::string& path) {
+// giflib's reader: the bytes read, fewer at the end of the data.
+int readGif(GifFileType* gif, GifByteType* destination, int length) {
+    if (length <= 0) return 0;
+    auto& cursor = *static_cast<InputCursor*>(gif->UserData);
+    return static_cast<int>(cursor.read(destination, static_cast<std::size_t>(length)));
+}
+
+// The file read from its start; `cursor` must outlive the handle.
+UniqueGif openGifFile(InputCursor& cursor) {
+    cursor.seek(0);
     int error = 0;
-    return UniqueGif(DGifOpenFileName(path.c_str(), &error));
+    return UniqueGif(DGifOpen(&cursor, readGif, &error));
 }
 
 // What precedes and describes the first frame.
@@ -92,12 +101,13 @@ bool hasSecondFrame(GifFileType* gif) {
 
 class GifDecoder final : public ImageDecoder {
 public:
-    GifDecoder(std::string path, Size screen) : path_(std::move(path)), screen_(screen) {}
+    GifDecoder(InputFile file, Size screen) : file_(std::move(file)), screen_(screen) {}
 
     Size storedSize() const override { return screen_; }
 
     void decode(RowSink& sink) override {
-        UniqueGif gif = openGifFile(path_);
+        InputCursor cursor(file_);
+        UniqueGif gif = openGifFile(cursor);
         FirstFrame first;
         if (!gif || !seekFirstFrame(gif.get(), first)) failCannotPrepare();
         const GifImageDesc& desc = gif->Image;
@@ -159,17 +169,20 @@ public:
     }
 
 private:
-    std::string path_;
+    InputFile file_;
     Size screen_;
 };
 
 } // namespace
 
-std::unique_ptr<ImageDecoder> openGif(const std::string& path) {
-    UniqueGif gif = openGifFile(path);
+std::unique_ptr<ImageDecoder> openGif(InputFile file) {
+    InputCursor cursor(file);
+    UniqueGif gif = openGifFile(cursor);
     FirstFrame first;
     if (!gif || !seekFirstFrame(gif.get(), first) || hasSecondFrame(gif.get())) failUnsupported();
-    return std::make_unique<GifDecoder>(path, Size{gif->SWidth, gif->SHeight});
+    const Size screen{gif->SWidth, gif->SHeight};
+    gif.reset(); // before the file it reads moves into the decoder
+    return std::make_unique<GifDecoder>(std::move(file), screen);
 }
 
 } // namespace attachments

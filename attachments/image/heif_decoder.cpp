@@ -33,15 +33,39 @@ private:
     Release release_;
 };
 
+// libheif's reader over the input's cursor. The file does not grow: what lies past its
+// size at opening is past its end.
+const heif_reader kFileReader = {
+    1,
+    [](void* cursor) {
+        return static_cast<int64_t>(static_cast<InputCursor*>(cursor)->position());
+    },
+    [](void* data, size_t size, void* cursor) {
+        return static_cast<InputCursor*>(cursor)->read(data, size) == size ? 0 : 1;
+    },
+    [](int64_t position, void* cursor) {
+        if (position < 0) return 1;
+        static_cast<InputCursor*>(cursor)->seek(static_cast<std::uint64_t>(position));
+        return 0;
+    },
+    [](int64_t size, void* cursor) {
+        return size >= 0 && static_cast<std::uint64_t>(size) <=
+                                static_cast<InputCursor*>(cursor)->file().size()
+                   ? heif_reader_grow_status_size_reached
+                   : heif_reader_grow_status_size_beyond_eof;
+    },
+};
+
 class HeifDecoder final : public ImageDecoder {
 public:
-    explicit HeifDecoder(const HeifLibrary& lib)
-        : lib_(lib), context_(lib.context_alloc(), lib.context_free) {}
+    HeifDecoder(const HeifLibrary& lib, InputFile file)
+        : lib_(lib), file_(std::move(file)), cursor_(file_),
+          context_(lib.context_alloc(), lib.context_free) {}
 
-    void open(const std::string& path) {
+    void open() {
         if (!context_.get()) failUnsupported();
         const QuietStderr quiet;
-        if (lib_.context_read_from_file(context_.get(), path.c_str(), nullptr).code !=
+        if (lib_.context_read_from_reader(context_.get(), &kFileReader, &cursor_, nullptr).code !=
             heif_error_Ok)
             failUnsupported();
         // Thumbnails and auxiliary images are not top-level; a second top-level image is.
@@ -100,6 +124,8 @@ public:
 
 private:
     const HeifLibrary& lib_;
+    InputFile file_;
+    InputCursor cursor_; // libheif reads through it for as long as the context lives
     Owned<heif_context, decltype(HeifLibrary::context_free)> context_;
     Owned<heif_image_handle, decltype(HeifLibrary::image_handle_release)> handle_{
         nullptr, lib_.image_handle_release};
@@ -108,11 +134,11 @@ private:
 
 } // namespace
 
-std::unique_ptr<ImageDecoder> openHeif(const std::string& path) {
+std::unique_ptr<ImageDecoder> openHeif(InputFile file) {
     const HeifLibrary* lib = heifLibrary();
     if (!lib) failUnsupported();
-    auto decoder = std::make_unique<HeifDecoder>(*lib);
-    decoder->open(path);
+    auto decoder = std::make_unique<HeifDecoder>(*lib, std::move(file));
+    decoder->open();
     return decoder;
 }
 

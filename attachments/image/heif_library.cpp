@@ -20,7 +20,7 @@ Loaded load() {
     loaded.complete =
         resolve(h, "heif_context_alloc", f.context_alloc) &&
         resolve(h, "heif_context_free", f.context_free) &&
-        resolve(h, "heif_context_read_from_file", f.context_read_from_file) &&
+        resolve(h, "heif_context_read_from_reader", f.context_read_from_reader) &&
         resolve(h, "heif_context_set_maximum_image_size_limit",
                 f.context_set_maximum_image_size_limit) &&
         resolve(h, "heif_context_get_number_of_top_level_images",

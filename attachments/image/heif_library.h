@@ -10,7 +10,7 @@ namespace attachments {
 struct HeifLibrary {
     decltype(&::heif_context_alloc) context_alloc;
     decltype(&::heif_context_free) context_free;
-    decltype(&::heif_context_read_from_file) context_read_from_file;
+    decltype(&::heif_context_read_from_reader) context_read_from_reader;
     decltype(&::heif_context_set_maximum_image_size_limit) context_set_maximum_image_size_limit;
     decltype(&::heif_context_get_number_of_top_level_images) context_get_number_of_top_level_images;
     decltype(&::heif_context_get_primary_image_handle) context_get_primary_image_handle;

@@ -56,9 +56,9 @@ public:
     virtual void decode(RowSink& sink) = 0;
 };
 
-// Opens `path`, recognises its format by content, reads its header and checks that it
-// holds exactly one image of an acceptable size; fails with "Unsupported, animated or
-// damaged image" otherwise. No pixel is decoded here.
+// Opens `path` (once: see InputFile), recognises its format by content, reads its header
+// and checks that it holds exactly one image of an acceptable size; fails with
+// "Unsupported, animated or damaged image" otherwise. No pixel is decoded here.
 std::unique_ptr<ImageDecoder> openImage(const std::string& path);
 
 } // namespace attachments

@@ -3,6 +3,7 @@
 #include "attachments/image/exif_orientation.h"
 #include "attachments/image/format_decoders.h"
 #include "attachments/image/image_failures.h"
+#include "attachments/image/jpeg_file_source.h"
 #include "common/jpeg_error_trap.h"
 
 #include <cstdio>
@@ -60,7 +61,7 @@ struct IccFree {
 
 class JpegDecoder final : public ImageDecoder {
 public:
-    explicit JpegDecoder(UniqueFile file) : file_(std::move(file)) {
+    explicit JpegDecoder(InputFile file) : file_(std::move(file)), source_(file_) {
         std::memset(&cinfo_, 0, sizeof cinfo_);
         cinfo_.err = errors_.arm(emitMessage);
         progress_.progress_monitor = limitScans;
@@ -75,7 +76,7 @@ public:
 
     void readHeader() {
         const bool ok = runGuarded(errors_, [&] {
-            jpeg_stdio_src(&cinfo_, file_.get());
+            source_.attach(&cinfo_);
             jpeg_save_markers(&cinfo_, JPEG_APP0 + 1, 0xFFFF);
             jpeg_save_markers(&cinfo_, JPEG_APP0 + 2, 0xFFFF);
             headerStatus_ = jpeg_read_header(&cinfo_, TRUE);
@@ -175,7 +176,8 @@ private:
         return 8;
     }
 
-    UniqueFile file_;
+    InputFile file_;
+    JpegFileSource source_;
     JpegErrorTrap errors_{};
     jpeg_progress_mgr progress_{};
     jpeg_decompress_struct cinfo_;
@@ -186,9 +188,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<ImageDecoder> openJpeg(const std::string& path) {
-    UniqueFile file(std::fopen(path.c_str(), "rb"));
-    if (!file) failUnsupported();
+std::unique_ptr<ImageDecoder> openJpeg(InputFile file) {
     auto decoder = std::make_unique<JpegDecoder>(std::move(file));
     decoder->readHeader();
     return decoder;

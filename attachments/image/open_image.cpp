@@ -2,43 +2,38 @@
 #include "attachments/image/image_decoder.h"
 #include "attachments/image/image_failures.h"
 #include "attachments/image/image_format.h"
+#include "attachments/input_file.h"
 
-#include <cstdio>
-#include <filesystem>
+#include <utility>
 
 namespace attachments {
 
 std::unique_ptr<ImageDecoder> openImage(const std::string& path) {
-    // A pipe or a device could block for ever or never end: only plain files are images.
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) failUnsupported();
-    ImageFormat format = ImageFormat::Unknown;
-    {
-        UniqueFile file(std::fopen(path.c_str(), "rb"));
-        if (!file) failUnsupported();
-        unsigned char head[kSignatureBytes] = {};
-        const std::size_t got = std::fread(head, 1, sizeof head, file.get());
-        format = detectFormat(std::span<const unsigned char>(head, got));
-    }
+    // Only plain files are images: a pipe or a device could block for ever or never end.
+    std::optional<InputFile> file = InputFile::open(path);
+    if (!file) failUnsupported();
+    unsigned char head[kSignatureBytes] = {};
+    const std::size_t got = file->readAt(0, head, sizeof head).value_or(0);
+    const ImageFormat format = detectFormat(std::span<const unsigned char>(head, got));
     std::unique_ptr<ImageDecoder> decoder;
     switch (format) {
     case ImageFormat::Jpeg:
-        decoder = openJpeg(path);
+        decoder = openJpeg(std::move(*file));
         break;
     case ImageFormat::Png:
-        decoder = openPng(path);
+        decoder = openPng(std::move(*file));
         break;
     case ImageFormat::Gif:
-        decoder = openGif(path);
+        decoder = openGif(std::move(*file));
         break;
     case ImageFormat::Webp:
-        decoder = openWebp(path);
+        decoder = openWebp(std::move(*file));
         break;
     case ImageFormat::Tiff:
-        decoder = openTiff(path);
+        decoder = openTiff(std::move(*file));
         break;
     case ImageFormat::Heif:
-        decoder = openHeif(path);
+        decoder = openHeif(std::move(*file));
         break;
     case ImageFormat::Unknown:
         failUnsupported();

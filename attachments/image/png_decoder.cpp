@@ -20,10 +20,21 @@ using SpngContext = std::unique_ptr<spng_ctx, SpngDeleter>;
 // libspng hold gigabytes of them.
 constexpr std::size_t kMaxChunkBytes = 64u << 20;
 
+// libspng's reader: exactly `length` bytes, or the end of the data.
+int readStream(spng_ctx*, void* user, void* destination, std::size_t length) {
+    InputCursor& cursor = *static_cast<InputCursor*>(user);
+    return cursor.read(destination, length) == length ? 0 : SPNG_IO_EOF;
+}
+
 class PngDecoder final : public ImageDecoder {
 public:
-    PngDecoder(UniqueFile file, SpngContext ctx) : file_(std::move(file)), ctx_(std::move(ctx)) {
-        if (spng_get_ihdr(ctx_.get(), &ihdr_) != 0) failUnsupported();
+    explicit PngDecoder(InputFile file) : file_(std::move(file)), cursor_(file_) {
+        if (pngImageCount(file_) != 1) failUnsupported();
+        ctx_.reset(spng_ctx_new(0));
+        if (!ctx_ || spng_set_png_stream(ctx_.get(), readStream, &cursor_) != 0 ||
+            spng_set_chunk_limits(ctx_.get(), kMaxChunkBytes, kMaxChunkBytes) != 0 ||
+            spng_get_ihdr(ctx_.get(), &ihdr_) != 0)
+            failUnsupported();
         spng_exif exif{};
         if (spng_get_exif(ctx_.get(), &exif) == 0 && exif.data)
             orientation_ =
@@ -81,7 +92,8 @@ public:
     }
 
 private:
-    UniqueFile file_;
+    InputFile file_;
+    InputCursor cursor_;
     SpngContext ctx_;
     spng_ihdr ihdr_{};
     int orientation_ = 1;
@@ -89,16 +101,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<ImageDecoder> openPng(const std::string& path) {
-    UniqueFile file(std::fopen(path.c_str(), "rb"));
-    if (!file) failUnsupported();
-    if (pngImageCount(file.get()) != 1) failUnsupported();
-    if (std::fseek(file.get(), 0, SEEK_SET) != 0) failUnsupported();
-    SpngContext ctx(spng_ctx_new(0));
-    if (!ctx || spng_set_png_file(ctx.get(), file.get()) != 0 ||
-        spng_set_chunk_limits(ctx.get(), kMaxChunkBytes, kMaxChunkBytes) != 0)
-        failUnsupported();
-    return std::make_unique<PngDecoder>(std::move(file), std::move(ctx));
+std::unique_ptr<ImageDecoder> openPng(InputFile file) {
+    return std::make_unique<PngDecoder>(std::move(file));
 }
 
 } // namespace attachments

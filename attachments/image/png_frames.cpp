@@ -16,15 +16,15 @@ constexpr std::uint32_t kMaxChunkLength = 0x7FFFFFFF;
 
 } // namespace
 
-std::optional<long long> pngImageCount(std::FILE* file) {
-    if (std::fseek(file, 8, SEEK_SET) != 0) return std::nullopt;
+std::optional<long long> pngImageCount(const InputFile& file) {
+    std::uint64_t at = 8; // past the signature
     bool animated = false;
     std::uint32_t frames = 0;
     bool defaultImageIsFrame = false;
     // Chunks before IDAT are few; a file with thousands of them is not worth walking.
     for (int chunk = 0; chunk < 100000; ++chunk) {
         unsigned char header[8];
-        if (std::fread(header, 1, 8, file) != 8) return std::nullopt;
+        if (file.readAt(at, header, 8) != 8u) return std::nullopt;
         const std::uint32_t length = bigEndian32(header);
         if (length > kMaxChunkLength) return std::nullopt;
         const char* type = reinterpret_cast<const char*>(header + 4);
@@ -34,15 +34,13 @@ std::optional<long long> pngImageCount(std::FILE* file) {
         }
         if (std::memcmp(type, "acTL", 4) == 0) {
             unsigned char body[8];
-            if (length != 8 || std::fread(body, 1, 8, file) != 8) return std::nullopt;
+            if (length != 8 || file.readAt(at + 8, body, 8) != 8u) return std::nullopt;
             animated = true;
             frames = bigEndian32(body);
             if (frames == 0) return std::nullopt; // an animation of no frames is broken
-            if (std::fseek(file, 4, SEEK_CUR) != 0) return std::nullopt; // CRC
-            continue;
         }
         if (std::memcmp(type, "fcTL", 4) == 0) defaultImageIsFrame = true;
-        if (std::fseek(file, static_cast<long>(length) + 4, SEEK_CUR) != 0) return std::nullopt;
+        at += 12 + std::uint64_t{length}; // header, body and CRC
     }
     return std::nullopt;
 }

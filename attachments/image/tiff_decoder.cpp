@@ -1,6 +1,7 @@
 // TIFF through libtiff's RGBA interface, which reads every photometric interpretation,
 // bit depth and compression that libtiff knows. The picture is read a strip (or a row of
-// tiles) at a time, so only that band is held in memory.
+// tiles) at a time, so only that band is held in memory. libtiff reads the file through
+// the input's descriptor and never maps it.
 #include "attachments/image/format_decoders.h"
 #include "attachments/image/image_failures.h"
 #include "attachments/image/tiff_library.h"
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdarg>
+#include <cstdio>
 #include <vector>
 
 namespace attachments {
@@ -36,6 +38,41 @@ int onWarning(TIFF*, void*, const char*, const char*, va_list) {
     return 1;
 }
 
+// libtiff's file procedures over the input's cursor; writing and mapping are refused.
+tmsize_t readTiff(thandle_t handle, void* buffer, tmsize_t size) {
+    if (size < 0) return -1;
+    return static_cast<tmsize_t>(
+        static_cast<InputCursor*>(handle)->read(buffer, static_cast<std::size_t>(size)));
+}
+
+tmsize_t writeTiff(thandle_t, void*, tmsize_t) {
+    return -1;
+}
+
+toff_t seekTiff(thandle_t handle, toff_t offset, int whence) {
+    auto& cursor = *static_cast<InputCursor*>(handle);
+    std::uint64_t base = 0;
+    if (whence == SEEK_CUR) base = cursor.position();
+    if (whence == SEEK_END) base = cursor.file().size();
+    // libtiff passes negative offsets as their two's complement.
+    cursor.seek(base + offset);
+    return cursor.position();
+}
+
+int closeTiff(thandle_t) {
+    return 0;
+}
+
+toff_t sizeTiff(thandle_t handle) {
+    return static_cast<InputCursor*>(handle)->file().size();
+}
+
+int mapTiff(thandle_t, void**, toff_t*) {
+    return 0;
+}
+
+void unmapTiff(thandle_t, void*, toff_t) {}
+
 struct OptionsDeleter {
     void operator()(TIFFOpenOptions* o) const { libtiff().OpenOptionsFree(o); }
 };
@@ -57,8 +94,22 @@ public:
 
 class TiffDecoder final : public ImageDecoder {
 public:
-    TiffDecoder(std::unique_ptr<TiffState> state, UniqueTiff tiff)
-        : state_(std::move(state)), tiff_(std::move(tiff)) {
+    explicit TiffDecoder(InputFile file) : file_(std::move(file)), cursor_(file_) {
+        // Messages raised before a file handle exists go to the process-wide handlers.
+        libtiff().SetErrorHandler(nullptr);
+        libtiff().SetWarningHandler(nullptr);
+        std::unique_ptr<TIFFOpenOptions, OptionsDeleter> options(libtiff().OpenOptionsAlloc());
+        if (!options) failUnsupported();
+        libtiff().OpenOptionsSetMaxSingleMemAlloc(options.get(), kMaxSingleAllocation);
+        libtiff().OpenOptionsSetErrorHandlerExtR(options.get(), onError, &state_);
+        libtiff().OpenOptionsSetWarningHandlerExtR(options.get(), onWarning, nullptr);
+        // "m": never map the file.
+        tiff_.reset(libtiff().ClientOpenExt("input", "rm", &cursor_, readTiff, writeTiff, seekTiff,
+                                            closeTiff, sizeTiff, mapTiff, unmapTiff,
+                                            options.get()));
+        if (!tiff_ || state_.failed) failUnsupported();
+        // Every directory is a page; a still picture has exactly one.
+        if (libtiff().NumberOfDirectories(tiff_.get()) != 1 || state_.failed) failUnsupported();
         uint32_t width = 0;
         uint32_t height = 0;
         if (!libtiff().GetField(tiff_.get(), TIFFTAG_IMAGEWIDTH, &width) ||
@@ -79,7 +130,7 @@ public:
         if (!libtiff().RGBAImageOK(tiff_.get(), message)) failCannotPrepare();
         RgbaImage rgba;
         rgba.begun = libtiff().RGBAImageBegin(&rgba.image, tiff_.get(), 0, message) != 0;
-        if (!rgba.begun || state_->failed) failCannotPrepare();
+        if (!rgba.begun || state_.failed) failCannotPrepare();
         // Rows as stored: the orientation is applied after scaling, like every format's.
         rgba.image.req_orientation = rgba.image.orientation;
 
@@ -110,7 +161,7 @@ public:
             if (!libtiff().RGBAImageGet(&rgba.image, raster.data(),
                                         static_cast<uint32_t>(size_.width),
                                         static_cast<uint32_t>(rows)) ||
-                state_->failed)
+                state_.failed)
                 failCannotPrepare();
             for (int r = 0; r < rows; ++r)
                 sink.row(reinterpret_cast<const unsigned char*>(
@@ -130,7 +181,9 @@ private:
         return static_cast<int>(std::clamp<uint32_t>(rows, 1, static_cast<uint32_t>(size_.height)));
     }
 
-    std::unique_ptr<TiffState> state_;
+    InputFile file_;
+    InputCursor cursor_;
+    TiffState state_; // the handlers' record, for as long as the handle lives
     UniqueTiff tiff_;
     Size size_;
     int orientation_ = 1;
@@ -138,22 +191,9 @@ private:
 
 } // namespace
 
-std::unique_ptr<ImageDecoder> openTiff(const std::string& path) {
+std::unique_ptr<ImageDecoder> openTiff(InputFile file) {
     if (!tiffLibrary()) failUnsupported();
-    // Messages raised before a file handle exists go to the process-wide handlers.
-    libtiff().SetErrorHandler(nullptr);
-    libtiff().SetWarningHandler(nullptr);
-    auto state = std::make_unique<TiffState>();
-    std::unique_ptr<TIFFOpenOptions, OptionsDeleter> options(libtiff().OpenOptionsAlloc());
-    if (!options) failUnsupported();
-    libtiff().OpenOptionsSetMaxSingleMemAlloc(options.get(), kMaxSingleAllocation);
-    libtiff().OpenOptionsSetErrorHandlerExtR(options.get(), onError, state.get());
-    libtiff().OpenOptionsSetWarningHandlerExtR(options.get(), onWarning, nullptr);
-    UniqueTiff file(libtiff().OpenExt(path.c_str(), "r", options.get()));
-    if (!file || state->failed) failUnsupported();
-    // Every directory is a page; a still picture has exactly one.
-    if (libtiff().NumberOfDirectories(file.get()) != 1 || state->failed) failUnsupported();
-    return std::make_unique<TiffDecoder>(std::move(state), std::move(file));
+    return std::make_unique<TiffDecoder>(std::move(file));
 }
 
 } // namespace attachments

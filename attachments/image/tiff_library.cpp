@@ -25,7 +25,7 @@ Loaded load() {
         resolve(h, "TIFFOpenOptionsSetMaxSingleMemAlloc", f.OpenOptionsSetMaxSingleMemAlloc) &&
         resolve(h, "TIFFOpenOptionsSetErrorHandlerExtR", f.OpenOptionsSetErrorHandlerExtR) &&
         resolve(h, "TIFFOpenOptionsSetWarningHandlerExtR", f.OpenOptionsSetWarningHandlerExtR) &&
-        resolve(h, "TIFFOpenExt", f.OpenExt) && resolve(h, "TIFFClose", f.Close) &&
+        resolve(h, "TIFFClientOpenExt", f.ClientOpenExt) && resolve(h, "TIFFClose", f.Close) &&
         resolve(h, "TIFFNumberOfDirectories", f.NumberOfDirectories) &&
         resolve(h, "TIFFGetField", f.GetField) &&
         resolve(h, "TIFFGetFieldDefaulted", f.GetFieldDefaulted) &&

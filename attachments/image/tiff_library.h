@@ -14,7 +14,7 @@ struct TiffLibrary {
     decltype(&::TIFFOpenOptionsSetMaxSingleMemAlloc) OpenOptionsSetMaxSingleMemAlloc;
     decltype(&::TIFFOpenOptionsSetErrorHandlerExtR) OpenOptionsSetErrorHandlerExtR;
     decltype(&::TIFFOpenOptionsSetWarningHandlerExtR) OpenOptionsSetWarningHandlerExtR;
-    decltype(&::TIFFOpenExt) OpenExt;
+    decltype(&::TIFFClientOpenExt) ClientOpenExt;
     decltype(&::TIFFClose) Close;
     decltype(&::TIFFNumberOfDirectories) NumberOfDirectories;
     decltype(&::TIFFGetField) GetField;

@@ -1,9 +1,10 @@
 // WebP through libwebp, decoded straight at the wanted size by libwebp's own scaler;
-// libwebp's demuxer counts animation frames and finds the EXIF and ICC chunks.
+// libwebp's demuxer counts animation frames and finds the EXIF and ICC chunks. libwebp
+// wants the whole file in one piece: it is read into memory, not mapped, so that a file
+// cut short meanwhile is only a short file.
 #include "attachments/image/exif_orientation.h"
 #include "attachments/image/format_decoders.h"
 #include "attachments/image/image_failures.h"
-#include "attachments/image/mapped_file.h"
 
 #include <webp/decode.h>
 #include <webp/demux.h>
@@ -60,7 +61,8 @@ void decodeBitstream(const uint8_t* data, std::size_t length, Size full, Size si
 
 class WebpDecoder final : public ImageDecoder {
 public:
-    WebpDecoder(MappedFile file, UniqueDemux demux, const WebPBitstreamFeatures& features)
+    WebpDecoder(std::vector<std::uint8_t> file, UniqueDemux demux,
+                const WebPBitstreamFeatures& features)
         : file_(std::move(file)),
           demux_(std::move(demux)), canvas_{features.width, features.height},
           alpha_(features.has_alpha != 0), animated_(features.has_animation != 0) {
@@ -81,8 +83,7 @@ public:
         if (!animated_) {
             // libwebp scales to any size, so it delivers exactly the wanted one.
             const Size size = fitWithin(canvas_);
-            const auto bytes = file_.bytes();
-            decodeBitstream(bytes.data(), bytes.size(), canvas_, size, decoded);
+            decodeBitstream(file_.data(), file_.size(), canvas_, size, decoded);
             format.size = size;
             emitRows(decoded, {0, 0}, sink, format);
             return;
@@ -131,7 +132,7 @@ private:
         }
     }
 
-    MappedFile file_;
+    std::vector<std::uint8_t> file_; // the demuxer points into it
     UniqueDemux demux_;
     Size canvas_;
     bool alpha_;
@@ -140,12 +141,19 @@ private:
     std::vector<unsigned char> icc_;
 };
 
+// The whole file, or as much of it as there is now.
+std::vector<std::uint8_t> readWhole(const InputFile& file) {
+    std::vector<std::uint8_t> bytes(file.size());
+    const std::optional<std::size_t> got = file.readAt(0, bytes.data(), bytes.size());
+    if (!got) failUnsupported();
+    bytes.resize(*got);
+    return bytes;
+}
+
 } // namespace
 
-std::unique_ptr<ImageDecoder> openWebp(const std::string& path) {
-    std::optional<MappedFile> file = MappedFile::open(path);
-    if (!file) failUnsupported();
-    const auto bytes = file->bytes();
+std::unique_ptr<ImageDecoder> openWebp(InputFile file) {
+    std::vector<std::uint8_t> bytes = readWhole(file);
     WebPBitstreamFeatures features{};
     if (WebPGetFeatures(bytes.data(), bytes.size(), &features) != VP8_STATUS_OK) failUnsupported();
     // A partial parse still counts the frames present, so a cut-off still picture is
@@ -156,7 +164,7 @@ std::unique_ptr<ImageDecoder> openWebp(const std::string& path) {
     if (!demux || state == WEBP_DEMUX_PARSE_ERROR) failUnsupported();
     if (features.has_animation && WebPDemuxGetI(demux.get(), WEBP_FF_FRAME_COUNT) != 1)
         failUnsupported();
-    return std::make_unique<WebpDecoder>(std::move(*file), std::move(demux), features);
+    return std::make_unique<WebpDecoder>(std::move(bytes), std::move(demux), features);
 }
 
 } // namespace attachments

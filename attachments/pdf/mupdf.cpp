@@ -1,11 +1,49 @@
 #include "attachments/pdf/mupdf.h"
 
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
 
 namespace attachments::mupdf {
 namespace {
 
 void ignoreMessage(void*, const char*) {}
+
+// A MuPDF stream over the input file: positioned reads through its descriptor, a buffer
+// at a time, as MuPDF's own file stream does with stdio.
+struct FileStream {
+    const InputFile* file;
+    std::uint64_t next; // file offset of the byte after the buffer
+    unsigned char buffer[16384];
+};
+
+int nextFromFile(fz_context* ctx, fz_stream* stm, std::size_t) {
+    auto* state = static_cast<FileStream*>(stm->state);
+    // Nothing here needs destroying: fz_throw jumps straight back into MuPDF.
+    const std::size_t got =
+        state->file->readAt(state->next, state->buffer, sizeof state->buffer).value_or(SIZE_MAX);
+    if (got == SIZE_MAX) fz_throw(ctx, FZ_ERROR_GENERIC, "read error");
+    state->next += got;
+    stm->rp = state->buffer;
+    stm->wp = state->buffer + got;
+    stm->pos = static_cast<int64_t>(state->next);
+    if (got == 0) return EOF;
+    return *stm->rp++;
+}
+
+// MuPDF has already turned a relative seek into an absolute one.
+void seekInFile(fz_context* ctx, fz_stream* stm, int64_t offset, int whence) {
+    auto* state = static_cast<FileStream*>(stm->state);
+    const int64_t base = whence == SEEK_END ? static_cast<int64_t>(state->file->size()) : 0;
+    if (offset < -base) fz_throw(ctx, FZ_ERROR_GENERIC, "seek before the start");
+    state->next = static_cast<std::uint64_t>(base + offset);
+    stm->pos = static_cast<int64_t>(state->next);
+    stm->rp = stm->wp = state->buffer;
+}
+
+void dropFileStream(fz_context* ctx, void* state) {
+    fz_free(ctx, state);
+}
 
 } // namespace
 
@@ -22,14 +60,22 @@ Context newContext() noexcept {
     return ctx;
 }
 
-pdf_document* openPdf(fz_context* ctx, const std::string& path) noexcept {
-    // A NUL would silently cut the name short.
-    if (path.find('\0') != std::string::npos) return nullptr;
-    const char* name = path.c_str();
+pdf_document* openPdf(fz_context* ctx, const InputFile& file) noexcept {
+    const InputFile* input = &file;
     pdf_document* doc = nullptr;
+    fz_stream* stream = nullptr;
     fz_var(doc);
+    fz_var(stream);
     fz_try(ctx) {
-        doc = pdf_open_document(ctx, name);
+        auto* state = static_cast<FileStream*>(fz_malloc(ctx, sizeof(FileStream)));
+        state->file = input;
+        state->next = 0;
+        stream = fz_new_stream(ctx, state, nextFromFile, dropFileStream);
+        stream->seek = seekInFile;
+        doc = pdf_open_document_with_stream(ctx, stream); // keeps its own reference
+    }
+    fz_always(ctx) {
+        fz_drop_stream(ctx, stream);
     }
     fz_catch(ctx) {
         return nullptr;

@@ -4,9 +4,10 @@
 // destructor or exception; so every guarded region sits inside one of these wrappers,
 // holds nothing that needs destroying, and reports failure as a null or false result.
 
+#include "attachments/input_file.h"
+
 #include <cstddef>
 #include <memory>
-#include <string>
 
 extern "C" {
 #include <mupdf/fitz.h>
@@ -45,8 +46,9 @@ template <class Handle, class T> Handle own(fz_context* ctx, T* handle) {
 // libraries. Null when MuPDF cannot start.
 Context newContext() noexcept;
 
-// Opens `path` as a PDF (no format sniffing). Null when it cannot be read as one.
-pdf_document* openPdf(fz_context* ctx, const std::string& path) noexcept;
+// Opens `file` as a PDF (no format sniffing), read through its descriptor, which must stay
+// open as long as the document. Null when it cannot be read as one.
+pdf_document* openPdf(fz_context* ctx, const InputFile& file) noexcept;
 
 // Whether the trailer names an encryption dictionary: true even when the document opened
 // with the empty user password. False on error too; `ok` tells them apart.

@@ -51,12 +51,12 @@ PageDrawing planDrawing(const mupdf::Box& box, double scale, int quarterTurns) {
 // One document, open for the length of the job; its context outlives every handle.
 class PdfFile {
 public:
-    explicit PdfFile(const std::string& path) : ctx_(mupdf::newContext()) {
+    explicit PdfFile(const std::string& path)
+        : ctx_(mupdf::newContext()), input_(InputFile::open(path)) {
         // Only a plain file: a device such as /dev/zero or a named pipe would have MuPDF
         // read, or wait, for ever.
-        std::error_code error;
-        if (!ctx_ || !std::filesystem::is_regular_file(path, error)) fail(kUnsupportedPdf);
-        doc_ = mupdf::own<mupdf::Document>(ctx(), mupdf::openPdf(ctx(), path));
+        if (!ctx_ || !input_) fail(kUnsupportedPdf);
+        doc_ = mupdf::own<mupdf::Document>(ctx(), mupdf::openPdf(ctx(), *input_));
         if (!doc_) fail(kUnsupportedPdf);
         bool readable = false;
         if (mupdf::hasEncryption(ctx(), doc_.get(), readable) || !readable) fail(kUnsupportedPdf);
@@ -121,6 +121,7 @@ private:
     }
 
     mupdf::Context ctx_;
+    std::optional<InputFile> input_; // read by the document for as long as it lives
     mupdf::Document doc_{nullptr, {nullptr}};
     int pageCount_ = 0;
 };

@@ -2,6 +2,7 @@
 #include "attachments/pdf/process_pdf.h"
 #include "common/graphemes.h"
 #include "tests/attachments/support/jpeg_reader.h"
+#include "tests/attachments/support/name_swapper.h"
 #include "tests/attachments/support/pdf_builder.h"
 #include "tests/attachments/support/scratch_dir.h"
 
@@ -110,6 +111,22 @@ TEST_F(PdfPath, RefusesWhatIsNotAReadableUnencryptedPdfOfAtMostAHundredPages) {
     EXPECT_EQ(failureOf([&] { processPdf(Json::object(), cut + std::string("\0x", 2), ""); }),
               "Unsupported, encrypted or damaged PDF");
     EXPECT_TRUE(out.entries().empty());
+}
+
+TEST_F(PdfPath, AFifoSwappedInUnderTheNameNeverHoldsTheRun) {
+    // The file is opened once and that descriptor is what MuPDF reads: whichever of the
+    // two the name points to at that moment decides, and nothing waits on the FIFO.
+    std::string path = input(testing::makeNumberedPdf(2));
+    ASSERT_EQ(::mkfifo((files / "other").c_str(), 0600), 0);
+    const testing::NameSwapper swapper(path, files / "other");
+    for (int run = 0; run < 200; ++run) {
+        const std::string failure =
+            failureOf([&] { EXPECT_EQ(processPdf(Json::object(), path, "")["pages"], 2); });
+        if (!failure.empty()) {
+            EXPECT_EQ(failure, "Unsupported, encrypted or damaged PDF");
+        }
+    }
+    EXPECT_GT(swapper.swaps(), 0);
 }
 
 TEST_F(PdfPath, PrepareNeedsAnOutputAndOneToTenIntegerPages) {
