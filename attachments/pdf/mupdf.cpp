@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <new>
 
 namespace attachments::mupdf {
 namespace {
@@ -51,13 +52,17 @@ void dropPdfPage(fz_context* ctx, pdf_page* page) {
     fz_drop_page(ctx, page ? &page->super : nullptr);
 }
 
-Context newContext() noexcept {
-    Context ctx(fz_new_context(nullptr, nullptr, FZ_STORE_DEFAULT));
-    if (ctx) {
-        fz_set_warning_callback(ctx.get(), ignoreMessage, nullptr);
-        fz_set_error_callback(ctx.get(), ignoreMessage, nullptr);
+Context newContext(std::size_t ceiling) noexcept {
+    Context context;
+    context.budget_.reset(new (std::nothrow) MemoryBudget(ceiling));
+    if (!context.budget_) return context;
+    const fz_alloc_context allocator = context.budget_->allocator();
+    context.ctx_.reset(fz_new_context(&allocator, nullptr, ceiling / 2));
+    if (context.ctx_) {
+        fz_set_warning_callback(context.get(), ignoreMessage, nullptr);
+        fz_set_error_callback(context.get(), ignoreMessage, nullptr);
     }
-    return ctx;
+    return context;
 }
 
 pdf_document* openPdf(fz_context* ctx, const InputFile& file) noexcept {

@@ -5,6 +5,7 @@
 // holds nothing that needs destroying, and reports failure as a null or false result.
 
 #include "attachments/input_file.h"
+#include "attachments/pdf/memory_budget.h"
 
 #include <cstddef>
 #include <memory>
@@ -19,7 +20,19 @@ namespace attachments::mupdf {
 struct ContextDeleter {
     void operator()(fz_context* ctx) const noexcept { fz_drop_context(ctx); }
 };
-using Context = std::unique_ptr<fz_context, ContextDeleter>;
+
+// A context whose allocations draw on a budget of their own.
+class Context {
+public:
+    fz_context* get() const { return ctx_.get(); }
+    explicit operator bool() const { return ctx_ != nullptr; }
+    const MemoryBudget& memory() const { return *budget_; }
+
+private:
+    friend Context newContext(std::size_t ceiling) noexcept;
+    std::unique_ptr<MemoryBudget> budget_; // outlives the context, which allocates from it
+    std::unique_ptr<fz_context, ContextDeleter> ctx_;
+};
 
 // A handle released through its context, which must outlive it.
 template <class T, void (*Drop)(fz_context*, T*)> struct Dropper {
@@ -42,9 +55,15 @@ template <class Handle, class T> Handle own(fz_context* ctx, T* handle) {
     return Handle(handle, {ctx});
 }
 
-// A context whose warnings and errors go nowhere: the program prints nothing of its own
-// libraries. Null when MuPDF cannot start.
-Context newContext() noexcept;
+// What MuPDF may hold for one job. Real pages need a small part of it (the page's pixmap
+// is at most 12 MB, and MuPDF decodes images at the size they are drawn); an image made to
+// expand without bound, such as a JBIG2 "bomb", is refused its memory instead. MuPDF's
+// cache of decoded objects may fill half of it.
+inline constexpr std::size_t kMemoryCeiling = std::size_t{256} << 20;
+
+// A context whose warnings and errors go nowhere (the program prints nothing of its own
+// libraries) and whose memory stops at `ceiling`. Null when MuPDF cannot start.
+Context newContext(std::size_t ceiling = kMemoryCeiling) noexcept;
 
 // Opens `file` as a PDF (no format sniffing), read through its descriptor, which must stay
 // open as long as the document. Null when it cannot be read as one.

@@ -51,8 +51,8 @@ PageDrawing planDrawing(const mupdf::Box& box, double scale, int quarterTurns) {
 // One document, open for the length of the job; its context outlives every handle.
 class PdfFile {
 public:
-    explicit PdfFile(const std::string& path)
-        : ctx_(mupdf::newContext()), input_(InputFile::open(path)) {
+    PdfFile(const std::string& path, std::size_t memoryCeiling)
+        : ctx_(mupdf::newContext(memoryCeiling)), input_(InputFile::open(path)) {
         // Only a plain file: a device such as /dev/zero or a named pipe would have MuPDF
         // read, or wait, for ever.
         if (!ctx_ || !input_) fail(kUnsupportedPdf);
@@ -130,7 +130,12 @@ private:
 
 common::Json processPdf(const common::Json& job, const std::string& input,
                         const std::string& operation) {
-    PdfFile pdf(input);
+    return processPdf(job, input, operation, mupdf::kMemoryCeiling);
+}
+
+common::Json processPdf(const common::Json& job, const std::string& input,
+                        const std::string& operation, std::size_t memoryCeiling) {
+    PdfFile pdf(input, memoryCeiling);
     common::Json report = {{"kind", "pdf"}, {"pages", pdf.pageCount()}};
     if (operation != "prepare") return report;
 

@@ -2,6 +2,7 @@
 
 #include "common/json.h"
 
+#include <cstddef>
 #include <string>
 
 namespace attachments {
@@ -11,5 +12,9 @@ namespace attachments {
 // job's `output`, with their text.
 common::Json processPdf(const common::Json& job, const std::string& input,
                         const std::string& operation);
+
+// The same with MuPDF's memory held to `memoryCeiling` bytes instead of the usual ceiling.
+common::Json processPdf(const common::Json& job, const std::string& input,
+                        const std::string& operation, std::size_t memoryCeiling);
 
 } // namespace attachments

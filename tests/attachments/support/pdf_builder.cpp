@@ -11,6 +11,50 @@ extern "C" {
 
 namespace attachments::testing {
 
+namespace {
+
+void put32(std::string& out, std::uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(static_cast<char>((v >> shift) & 0xFF));
+}
+
+// A JBIG2 segment of the embedded form: number, type, no referred segments, page 1.
+std::string segment(std::uint32_t number, int type, const std::string& data) {
+    std::string out;
+    put32(out, number);
+    out.push_back(static_cast<char>(type));
+    out.push_back(0); // no referred-to segments
+    out.push_back(1); // page 1
+    put32(out, static_cast<std::uint32_t>(data.size()));
+    return out + data;
+}
+
+std::string pdfObjects(const std::vector<std::string>& objects) {
+    std::string pdf = "%PDF-1.4\n";
+    std::vector<std::size_t> offsets;
+    for (std::size_t i = 0; i < objects.size(); ++i) {
+        offsets.push_back(pdf.size());
+        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    std::size_t xref = pdf.size();
+    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (std::size_t offset : offsets) {
+        char line[32];
+        std::snprintf(line, sizeof line, "%010zu 00000 n \n", offset);
+        pdf += line;
+    }
+    pdf += "trailer\n<</Size " + std::to_string(objects.size() + 1) + "/Root 1 0 R>>\nstartxref\n" +
+           std::to_string(xref) + "\n%%EOF\n";
+    return pdf;
+}
+
+std::string streamObject(const std::string& dictionary, const std::string& data) {
+    return "<<" + dictionary + "/Length " + std::to_string(data.size()) + ">>stream\n" + data +
+           "\nendstream";
+}
+
+} // namespace
+
 std::string makePdf(const std::vector<PdfPage>& pages, int declaredCount) {
     std::vector<std::string> objects;
     objects.push_back("<</Type/Catalog/Pages 2 0 R>>");
@@ -29,22 +73,37 @@ std::string makePdf(const std::vector<PdfPage>& pages, int declaredCount) {
         objects.push_back("<</Length " + std::to_string(page.contents.size()) + ">>stream\n" +
                           page.contents + "\nendstream");
     }
-    std::string pdf = "%PDF-1.4\n";
-    std::vector<std::size_t> offsets;
-    for (std::size_t i = 0; i < objects.size(); ++i) {
-        offsets.push_back(pdf.size());
-        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    std::size_t xref = pdf.size();
-    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (std::size_t offset : offsets) {
-        char line[32];
-        std::snprintf(line, sizeof line, "%010zu 00000 n \n", offset);
-        pdf += line;
-    }
-    pdf += "trailer\n<</Size " + std::to_string(objects.size() + 1) + "/Root 1 0 R>>\nstartxref\n" +
-           std::to_string(xref) + "\n%%EOF\n";
-    return pdf;
+    return pdfObjects(objects);
+}
+
+std::string jbig2BombPdf(std::uint32_t side) {
+    std::string page; // page information: size, no resolution, flags, no striping
+    put32(page, side);
+    put32(page, side);
+    put32(page, 0);
+    put32(page, 0);
+    page.append(3, '\0');
+    std::string region; // an immediate generic region over the whole page
+    put32(region, side);
+    put32(region, side);
+    put32(region, 0);
+    put32(region, 0);
+    region.push_back(0);                                          // combination: OR
+    region.push_back(0);                                          // arithmetic coding, template 0
+    region += std::string("\x03\xFF\xFD\xFF\x02\xFE\xFE\xFE", 8); // the four AT pixels
+    region.append(16, '\0');                                      // the coded data
+    const std::string data = segment(0, 48, page) + segment(1, 38, region) + segment(2, 49, "");
+    const std::string n = std::to_string(side);
+    return pdfObjects({
+        "<</Type/Catalog/Pages 2 0 R>>",
+        "<</Type/Pages/Kids[5 0 R]/Count 1>>",
+        streamObject("/Type/XObject/Subtype/Image/Width " + n + "/Height " + n +
+                         "/ColorSpace/DeviceGray/BitsPerComponent 1/Filter/JBIG2Decode",
+                     data),
+        streamObject("", "q 612 0 0 396 0 0 cm /Im1 Do Q BT /F1 24 Tf 72 700 Td (Bomb) Tj ET"),
+        "<</Type/Page/Parent 2 0 R/MediaBox[0 0 612 792]/Contents 4 0 R/Resources<</XObject"
+        "<</Im1 3 0 R>>/Font<</F1<</Type/Font/Subtype/Type1/BaseFont/Helvetica>>>>>>>>",
+    });
 }
 
 std::string makeNumberedPdf(int count) {

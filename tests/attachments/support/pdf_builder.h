@@ -2,6 +2,7 @@
 // Small PDF files written by hand for the tests: one Helvetica font, and per page a media
 // box, a content stream and any extra page entries.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,11 @@ std::string showText(const std::string& text, double x, double y, double size = 
 
 // Content that fills the rectangle black.
 std::string fillRect(double x, double y, double width, double height);
+
+// One page of 612 x 792 points whose lower half holds a JBIG2 image of `side` x `side`
+// pixels, its few bytes of data expanding to the whole of it (the decoder allocates its
+// page and region at full size), and whose upper half says "Bomb".
+std::string jbig2BombPdf(std::uint32_t side);
 
 // Rewrites the PDF at `in` to `out` encrypted (AES-256 or RC4-128) with an empty user
 // password and an owner password, as MuPDF does. Throws when MuPDF fails.
