@@ -4,7 +4,7 @@
 #include "attachments/jpeg_writer.h"
 #include "attachments/pdf/mupdf.h"
 #include "attachments/pdf/page_selection.h"
-#include "common/graphemes.h"
+#include "attachments/pdf/page_text.h"
 
 #include <algorithm>
 #include <cmath>
@@ -15,7 +15,6 @@ namespace {
 
 constexpr int maxDocumentPages = 100;
 constexpr double targetLongSide = 2000;
-constexpr std::size_t maxTextGraphemes = 60001;
 
 // The drawing that maps the page's media box, as stored, onto a pixmap whose longer side
 // is 2000 pixels, white where the page draws nothing. A page with a rotation is drawn
@@ -117,7 +116,7 @@ private:
         unsigned char* bytes = nullptr;
         std::size_t size = fz_buffer_storage(ctx(), buffer.get(), &bytes);
         std::string_view all(reinterpret_cast<const char*>(bytes), size);
-        return std::string(common::firstGraphemes(all, maxTextGraphemes));
+        return pageText(all);
     }
 
     mupdf::Context ctx_;

@@ -106,6 +106,34 @@ std::string jbig2BombPdf(std::uint32_t side) {
     });
 }
 
+std::string emojiTextPdf(const std::vector<std::string>& lines, double fontSize) {
+    const std::string cmap = "/CIDInit /ProcSet findresource begin 12 dict begin begincmap\n"
+                             "/CIDSystemInfo<</Registry(Adobe)/Ordering(UCS)/Supplement 0>> def\n"
+                             "/CMapName/Adobe-Identity-UCS def /CMapType 2 def\n"
+                             "1 begincodespacerange <00><FF> endcodespacerange\n"
+                             "2 beginbfchar\n"
+                             "<41><D83CDDEBD83CDDF7>\n"
+                             "<42><D83DDC68200DD83DDC69200DD83DDC67>\n"
+                             "endbfchar endcmap CMapName currentdict /CMap defineresource pop "
+                             "end end\n";
+    // A text object a line: MuPDF grows a text object's glyph list a few entries at a
+    // time, which is slow under the address sanitizer when one object holds them all.
+    std::string contents;
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        contents += "BT /F1 " + std::to_string(fontSize) + " Tf 10 " +
+                    std::to_string(780 - fontSize * 1.2 * static_cast<double>(i + 1)) + " Td (" +
+                    lines[i] + ") Tj ET\n";
+    return pdfObjects({
+        "<</Type/Catalog/Pages 2 0 R>>",
+        "<</Type/Pages/Kids[3 0 R]/Count 1>>",
+        "<</Type/Page/Parent 2 0 R/MediaBox[0 0 612 792]/Contents 4 0 R"
+        "/Resources<</Font<</F1 5 0 R>>>>>>",
+        streamObject("", contents),
+        "<</Type/Font/Subtype/Type1/BaseFont/Helvetica/ToUnicode 6 0 R>>",
+        streamObject("", cmap),
+    });
+}
+
 std::string makeNumberedPdf(int count) {
     std::vector<PdfPage> pages;
     for (int i = 0; i < count; ++i)

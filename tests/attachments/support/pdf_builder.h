@@ -36,6 +36,13 @@ std::string fillRect(double x, double y, double width, double height);
 // page and region at full size), and whose upper half says "Bomb".
 std::string jbig2BombPdf(std::uint32_t side);
 
+// One page of text lines in a font whose ToUnicode map turns "A" into the flag of France
+// (two regional indicators, U+1F1EB U+1F1F7) and "B" into a family of three (man, ZWJ,
+// woman, ZWJ, girl), both written in UTF-16 with surrogate pairs. `lines` hold only A and B.
+std::string emojiTextPdf(const std::vector<std::string>& lines, double fontSize = 12);
+inline constexpr const char* kFlagOfFrance = "\U0001F1EB\U0001F1F7";
+inline constexpr const char* kFamilyOfThree = "\U0001F468\u200D\U0001F469\u200D\U0001F467";
+
 // Rewrites the PDF at `in` to `out` encrypted (AES-256 or RC4-128) with an empty user
 // password and an owner password, as MuPDF does. Throws when MuPDF fails.
 void encryptWithEmptyUserPassword(const std::string& in, const std::string& out, bool aes);
