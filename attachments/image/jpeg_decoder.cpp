@@ -4,6 +4,7 @@
 #include "attachments/image/format_decoders.h"
 #include "attachments/image/image_failures.h"
 #include "attachments/image/jpeg_file_source.h"
+#include "attachments/image/mpf_index.h"
 #include "common/jpeg_error_trap.h"
 
 #include <cstdio>
@@ -92,10 +93,17 @@ public:
         default:
             failUnsupported();
         }
+        bool exifSeen = false;
+        bool mpfSeen = false;
         for (jpeg_saved_marker_ptr m = cinfo_.marker_list; m; m = m->next) {
-            if (isMarker(m, JPEG_APP0 + 1, "Exif\0\0", 6)) {
+            if (!exifSeen && isMarker(m, JPEG_APP0 + 1, "Exif\0\0", 6)) {
+                exifSeen = true;
                 orientation_ = exifOrientation({m->data, m->data_length});
-                break;
+            }
+            // A multi-picture file (MPO) holds more than the one image decoded here.
+            if (!mpfSeen && isMarker(m, JPEG_APP0 + 2, "MPF\0", 4)) {
+                mpfSeen = true;
+                if (mpfImageCount({m->data, m->data_length}).value_or(1) > 1) failUnsupported();
             }
         }
     }

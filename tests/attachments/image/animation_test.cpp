@@ -56,3 +56,39 @@ TEST(Animation, ApngFrameCountDecides) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(Animation, MultiPictureJpegsListingTwoOrMoreImagesAreRefused) {
+    ScratchDir dir;
+    const Picture left = makePicture(24, 16, [](int, int) { return kRed; });
+    const Picture right = makePicture(24, 16, [](int, int) { return kGreen; });
+    // A stereo pair as cameras write it: refused, in an inspection too.
+    writeMpo(dir / "pair.mpo", {left, right});
+    EXPECT_EQ(failureOf([&] { inspect(dir / "pair.mpo"); }), kUnsupported);
+    const auto cut = [](std::vector<std::uint8_t> bytes, std::size_t size) {
+        bytes.resize(size);
+        return bytes;
+    };
+    const struct {
+        const char* name;
+        std::vector<std::uint8_t> app2;
+        bool refused;
+    } cases[] = {
+        {"one.jpg", mpfSegment(1), false},
+        {"three-le.jpg", mpfSegment(3, false), true},
+        {"entries-only.jpg", mpfSegment(2, true, false), true},
+        {"entry-only.jpg", mpfSegment(1, true, false), false},
+        // An index that cannot be read leaves the primary image standing.
+        {"cut-index.jpg", cut(mpfSegment(2), 14), false},
+        {"not-mpf.jpg", {'X', 'M', 'P', 0, 1, 2}, false},
+    };
+    for (const auto& c : cases) {
+        writeJpeg(dir / c.name, left, {.app2 = c.app2});
+        const auto failure = failureOf([&] { prepare(dir / c.name, dir.path()); });
+        EXPECT_EQ(failure, c.refused ? std::optional<std::string>(kUnsupported) : std::nullopt)
+            << c.name;
+    }
+}
+
+} // namespace

@@ -1,5 +1,6 @@
 #include "image_fixtures.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -134,6 +135,9 @@ void writeJpeg(const std::filesystem::path& path, const Picture& picture,
         app1.insert(app1.end(), exif.begin(), exif.end());
         jpeg_write_marker(&cinfo, JPEG_APP0 + 1, app1.data(), static_cast<unsigned>(app1.size()));
     }
+    if (!options.app2.empty())
+        jpeg_write_marker(&cinfo, JPEG_APP0 + 2, options.app2.data(),
+                          static_cast<unsigned>(options.app2.size()));
     if (!options.icc.empty())
         jpeg_write_icc_profile(&cinfo, options.icc.data(),
                                static_cast<unsigned>(options.icc.size()));
@@ -155,6 +159,90 @@ void writeJpeg(const std::filesystem::path& path, const Picture& picture,
     }
     jpeg_finish_compress(&cinfo);
     jpeg_destroy_compress(&cinfo);
+}
+
+std::vector<std::uint8_t> mpfSegment(std::uint32_t images, bool bigEndian, bool withCount) {
+    std::vector<std::uint8_t> out = {'M', 'P', 'F', 0};
+    const auto u16 = [&](std::uint16_t v) {
+        if (bigEndian) {
+            out.insert(out.end(),
+                       {static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v)});
+        } else {
+            out.insert(out.end(),
+                       {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)});
+        }
+    };
+    const auto u32 = [&](std::uint32_t v) {
+        if (bigEndian) {
+            u16(static_cast<std::uint16_t>(v >> 16));
+            u16(static_cast<std::uint16_t>(v));
+        } else {
+            u16(static_cast<std::uint16_t>(v));
+            u16(static_cast<std::uint16_t>(v >> 16));
+        }
+    };
+    if (bigEndian) {
+        out.insert(out.end(), {'M', 'M', 0, 42});
+    } else {
+        out.insert(out.end(), {'I', 'I', 42, 0});
+    }
+    u32(8); // the IFD follows the header
+    const std::uint16_t entries = withCount ? 3 : 2;
+    u16(entries);
+    const std::uint32_t afterIfd = 8 + 2 + entries * 12 + 4;
+    u16(0xB000); // MPFVersion "0100"
+    u16(7);
+    u32(4);
+    out.insert(out.end(), {'0', '1', '0', '0'});
+    if (withCount) {
+        u16(0xB001); // NumberOfImages
+        u16(4);
+        u32(1);
+        u32(images);
+    }
+    u16(0xB002); // MPEntry: 16 bytes an image, after the IFD
+    u16(7);
+    u32(16 * images);
+    u32(afterIfd);
+    u32(0); // no next IFD
+    for (std::uint32_t i = 0; i < images; ++i) {
+        u32(i == 0 ? 0x20030000u : 0x00000000u); // primary image, baseline MP
+        u32(0);                                  // size
+        u32(0);                                  // offset
+        u16(0);
+        u16(0);
+    }
+    return out;
+}
+
+void writeMpo(const std::filesystem::path& path, const std::vector<Picture>& images) {
+    std::vector<std::vector<std::uint8_t>> files;
+    for (std::size_t i = 0; i < images.size(); ++i) {
+        JpegOptions options;
+        if (i == 0) options.app2 = mpfSegment(static_cast<std::uint32_t>(images.size()));
+        writeJpeg(path, images[i], options);
+        files.push_back(readBytes(path));
+    }
+    // Sizes and offsets into the primary's index; offsets count from its TIFF header.
+    std::vector<std::uint8_t>& primary = files[0];
+    const auto mpf = std::search(primary.begin(), primary.end(), "MPF", "MPF" + 4);
+    check(mpf != primary.end(), "mpf segment");
+    const std::size_t tiff = static_cast<std::size_t>(mpf - primary.begin()) + 4;
+    const std::size_t entries = tiff + 8 + 2 + 3 * 12 + 4;
+    const auto put = [&](std::size_t at, std::uint32_t v) {
+        for (int k = 0; k < 4; ++k)
+            primary[at + k] = static_cast<std::uint8_t>(v >> (24 - 8 * k));
+    };
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        put(entries + i * 16 + 4, static_cast<std::uint32_t>(files[i].size()));
+        put(entries + i * 16 + 8, i == 0 ? 0 : static_cast<std::uint32_t>(start - tiff));
+        start += files[i].size();
+    }
+    std::vector<std::uint8_t> all;
+    for (const auto& file : files)
+        all.insert(all.end(), file.begin(), file.end());
+    writeBytes(path, all);
 }
 
 void writeAdobeCmykJpeg(const std::filesystem::path& path, int width, int height,

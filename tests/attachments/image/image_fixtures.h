@@ -39,9 +39,18 @@ struct JpegOptions {
     std::vector<std::uint8_t> icc;
     bool grey = false;
     bool progressive = false;
+    std::vector<std::uint8_t> app2; // an APP2 segment's contents, written after any EXIF
 };
 void writeJpeg(const std::filesystem::path& path, const Picture& picture,
                const JpegOptions& options = {});
+
+// An APP2 Multi-Picture index listing `images` images (their sizes and offsets zero):
+// NumberOfImages and the MP entries, or with `withCount` false the entries alone.
+std::vector<std::uint8_t> mpfSegment(std::uint32_t images, bool bigEndian = true,
+                                     bool withCount = true);
+// A multi-picture file as stereo cameras write it: the JPEGs one after the other, the
+// first carrying the index that lists them all with their sizes and offsets.
+void writeMpo(const std::filesystem::path& path, const std::vector<Picture>& images);
 // CMYK as Photoshop writes it: an Adobe marker and inverted values (255 = no ink).
 // `ink` gives C, M, Y, K in 0..255 (255 = full ink).
 void writeAdobeCmykJpeg(const std::filesystem::path& path, int width, int height,
