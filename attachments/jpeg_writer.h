@@ -11,11 +11,12 @@ namespace attachments {
 // JPEG the tool writes uses it, with libjpeg's default 4:2:0 chroma subsampling.
 inline constexpr int jpegQuality = 88;
 
-// Encodes `image` as a JPEG at quality 88 into a temporary file beside `path`, then
-// renames it over `path`: a reader never sees half a file, and a symbolic link planted
-// under the name is replaced, not followed.
-// Fails with "Cannot prepare image" when the temporary file cannot be created, and with
-// "Cannot write image" when encoding, writing or renaming fails (the temporary is removed).
+// Encodes `image` as a JPEG at quality 88 into a file beside `path` and puts it in place
+// whole (OutputFile): a reader never sees half a file, a run killed meanwhile leaves no
+// temporary file where the filesystem allows it, and a symbolic link planted under the
+// name is replaced, not followed.
+// Fails with "Cannot prepare image" when no file can be created there, and with "Cannot
+// write image" when encoding, writing or putting it in place fails (nothing new is left).
 void writeImage(const RgbView& image, const std::string& path);
 
 // Writes an already encoded JPEG the same way, with the same failures.
