@@ -1,24 +1,16 @@
 #pragma once
 // The picture that "prepare" writes: the decoder's rows scaled to fit 2000 pixels, turned
-// upright, converted to sRGB and laid over opaque white. Rows are finished as they leave
-// the scaler, so this picture is the only full bitmap the path holds.
+// upright, converted to sRGB and laid over opaque white, by the stages of row_stages.h.
+// Rows are finished as they leave the scaler, so this picture is the only full bitmap the
+// path holds.
 
 #include "attachments/image/image_decoder.h"
+#include "attachments/image/orient_stage.h"
 #include "attachments/image/row_pipeline.h"
-#include "attachments/rgb_image.h"
 
 #include <vector>
 
 namespace attachments {
-
-struct RgbPicture {
-    Size size;
-    std::vector<unsigned char> pixels; // size.height rows of size.width × 3 bytes
-
-    RgbView view() const {
-        return {pixels.data(), size.width, size.height, static_cast<std::size_t>(size.width) * 3};
-    }
-};
 
 // The finished image: its JPEG file's bytes when they could be encoded as the rows came
 // out (the picture stands as stored or mirrored, so its rows finish top to bottom), or
