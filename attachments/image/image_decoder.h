@@ -24,9 +24,19 @@ enum class PixelLayout {
 // (greyscale pixels are delivered as RGB but are described by a grey profile).
 enum class ColourModel { Rgb, Grey, Cmyk };
 
+// A size in delivered pixels that need not be whole.
+struct Extent {
+    double width = 0;
+    double height = 0;
+};
+
 struct RowFormat {
     Size full; // the picture at full scale, before orientation: what the output fits
     Size size; // the rows that follow (a decoder may deliver the picture pre-shrunk)
+    // How many of those rows and columns the picture covers, when not exactly `size`: a
+    // decoder that shrinks by a factor that does not divide the picture rounds its size
+    // up, and its last column and row then stand partly beyond the picture. Zero: `size`.
+    Extent covered;
     PixelLayout layout = PixelLayout::Rgbx;
     ColourModel model = ColourModel::Rgb;
     std::vector<unsigned char> iccProfile; // empty: the pixels are sRGB

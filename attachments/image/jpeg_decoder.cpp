@@ -139,6 +139,8 @@ public:
         if (!started || errors_.damaged || cinfo_.output_components != 4) failCannotPrepare();
         format.size = {static_cast<int>(cinfo_.output_width),
                        static_cast<int>(cinfo_.output_height)};
+        // M/8 of a side that is no multiple of 8/M is fractional; libjpeg rounds it up.
+        format.covered = {full.width * (eighths / 8.0), full.height * (eighths / 8.0)};
         sink.start(format);
 
         constexpr int kBatch = 16;

@@ -20,12 +20,13 @@ double lanczos3(double x) {
 
 } // namespace
 
-FilterTaps lanczos3Taps(int source, int target) {
+FilterTaps lanczos3Taps(int source, int target, double covered) {
     FilterTaps taps;
     taps.first.resize(target);
     taps.count.resize(target);
     taps.offset.resize(target);
-    const double factor = static_cast<double>(source) / target;
+    const double span = covered > 0 ? covered : static_cast<double>(source);
+    const double factor = span / target;
     const double stretch = std::max(factor, 1.0);
     const double support = 3.0 * stretch;
     std::vector<double> window;
@@ -62,11 +63,12 @@ FilterTaps lanczos3Taps(int source, int target) {
     return taps;
 }
 
-LanczosScaler::LanczosScaler(Size source, Size target, Emit emit)
+LanczosScaler::LanczosScaler(Size source, Size target, Emit emit, Extent covered)
     : source_(source), target_(target), emit_(std::move(emit)),
-      horizontal_(lanczos3Taps(source.width, target.width)),
-      vertical_(lanczos3Taps(source.height, target.height)), ringRows_(vertical_.widest),
-      ring_(static_cast<std::size_t>(ringRows_) * target.width), out_(target.width) {
+      horizontal_(lanczos3Taps(source.width, target.width, covered.width)),
+      vertical_(lanczos3Taps(source.height, target.height, covered.height)),
+      ringRows_(vertical_.widest), ring_(static_cast<std::size_t>(ringRows_) * target.width),
+      out_(target.width) {
     const int width = horizontal_.widest;
     if (width > source.width) return; // too narrow for a window: tap by tap
     windowStart_.resize(target.width);

@@ -4,6 +4,7 @@
 // of horizontally scaled rows (the filter's height), never the whole picture. Pixels are
 // four floats; callers premultiply alpha so edges against transparency stay clean.
 
+#include "attachments/image/image_decoder.h"
 #include "attachments/image/image_geometry.h"
 
 #include <cstddef>
@@ -26,15 +27,17 @@ struct FilterTaps {
 
 // Lanczos3 taps from `source` samples to `target` ≤ `source` samples, pixel centres
 // aligned, the filter widened by the reduction factor, and weights renormalised where the
-// window runs off the edge. Zero taps at either end are dropped, so equal sizes give one
-// tap of weight 1.
-FilterTaps lanczos3Taps(int source, int target);
+// window runs off the edge. The target spans the first `covered` samples (`source` when
+// 0), which may end inside the last one. Zero taps at either end are dropped, so equal
+// sizes give one tap of weight 1.
+FilterTaps lanczos3Taps(int source, int target, double covered = 0);
 
 class LanczosScaler {
 public:
     using Emit = std::function<void(int y, const Pixel4* row)>;
 
-    LanczosScaler(Size source, Size target, Emit emit);
+    // The target spans `covered` of the source (all of it when zero), as RowFormat says.
+    LanczosScaler(Size source, Size target, Emit emit, Extent covered = {});
 
     // The next source row, `source.width` pixels.
     void push(const Pixel4* row);

@@ -17,8 +17,9 @@ void ScaleStage::start(const RowFormat& format) {
     unscaled_ = format.size == target_;
     if (!unscaled_) {
         source_.resize(static_cast<std::size_t>(format.size.width));
-        scaler_.emplace(format.size, target_,
-                        [this](int y, const Pixel4* row) { next_.row(y, row); });
+        scaler_.emplace(
+            format.size, target_, [this](int y, const Pixel4* row) { next_.row(y, row); },
+            format.covered);
     }
     next_.start(target_, format);
     started_ = true;
