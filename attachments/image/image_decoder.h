@@ -3,6 +3,7 @@
 // per-format decoders. Decoders deliver rows top to bottom, four bytes a pixel, at the
 // cheapest size their codec offers that is not smaller than what the caller asks for.
 
+#include "attachments/image/image_failures.h"
 #include "attachments/image/image_geometry.h"
 
 #include <memory>
@@ -37,18 +38,28 @@ struct RowFormat {
     // decoder that shrinks by a factor that does not divide the picture rounds its size
     // up, and its last column and row then stand partly beyond the picture. Zero: `size`.
     Extent covered;
+    // The rows come in pieces (RowSink::piece), a band of rows at a time, as tiles do.
+    bool inPieces = false;
     PixelLayout layout = PixelLayout::Rgbx;
     ColourModel model = ColourModel::Rgb;
     std::vector<unsigned char> iccProfile; // empty: the pixels are sRGB
 };
 
 // Receives a decoder's rows: one start(), then exactly size.height rows of
-// size.width × 4 bytes, in order.
+// size.width × 4 bytes, in order, each whole or (when the format says so) in pieces.
 class RowSink {
 public:
     virtual ~RowSink() = default;
     virtual void start(const RowFormat& format) = 0;
     virtual void row(const unsigned char* pixels) = 0;
+    // Columns [x, x + width) of the next `rows` rows, `stride` bytes from one row to the
+    // next. A band's pieces come left to right and end at the row's end; then the next
+    // band. Sinks that take whole rows only fail with "Cannot prepare image".
+    virtual void piece(int rows, int x, int width, const unsigned char* pixels,
+                       std::size_t stride) {
+        (void)rows, (void)x, (void)width, (void)pixels, (void)stride;
+        failCannotPrepare();
+    }
 };
 
 class ImageDecoder {

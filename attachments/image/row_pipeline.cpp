@@ -13,7 +13,10 @@ namespace {
 // few batches stay well inside the caches and the memory budget. Very wide rows go fewer
 // to a batch, down to one, so the batches never hold much more than a row each.
 constexpr std::size_t kBatchBytes = 256 * 1024;
-constexpr std::size_t kMaxBatchRows = 32;
+constexpr std::size_t kMaxBatchRows = 4096;
+// Rows longer than this (a million pixels) are not copied: a picture 40,000,000 pixels
+// long would otherwise hold several copies of its one row.
+constexpr std::size_t kMaxCopiedRowBytes = 4u << 20;
 
 } // namespace
 
@@ -24,7 +27,8 @@ void RowPipeline::start(const RowFormat& format) {
     if (started_) failCannotPrepare(); // a decoder starts once
     started_ = true;
     const std::int64_t pixels = static_cast<std::int64_t>(format.size.width) * format.size.height;
-    if (format.size.width < 1 || format.size.height < 2 || pixels < options_.minPixels) {
+    if (format.size.width < 1 || format.size.height < 2 || pixels < options_.minPixels ||
+        format.inPieces || static_cast<std::size_t>(format.size.width) * 4 > kMaxCopiedRowBytes) {
         inner_.start(format);
         return;
     }
@@ -60,6 +64,12 @@ void RowPipeline::row(const unsigned char* pixels) {
     if (filling_ == 0) awaitFreeBatch();
     std::memcpy(batchData(produced_) + filling_ * rowBytes_, pixels, rowBytes_);
     if (++filling_ == batchRows_) handOver();
+}
+
+void RowPipeline::piece(int rows, int x, int width, const unsigned char* pixels,
+                        std::size_t stride) {
+    if (threaded_) failCannotPrepare();
+    inner_.piece(rows, x, width, pixels, stride);
 }
 
 void RowPipeline::finish() {

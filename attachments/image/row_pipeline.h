@@ -21,7 +21,7 @@ struct PipelineOptions {
     // Pictures that deliver fewer pixels go straight to the inner sink on the calling
     // thread: there a second thread costs more than it saves.
     std::int64_t minPixels = 1 << 18;
-    // Rows a batch; 0 picks it from the row width (about 256 KiB a batch, 1 to 32 rows).
+    // Rows a batch; 0 picks it from the row width (about 256 KiB a batch, 1 to 4096 rows).
     int batchRows = 0;
     // Batches in flight between the two threads.
     int batches = 4;
@@ -42,6 +42,11 @@ public:
 
     // Queues one row; raises what the inner sink raised on the worker.
     void row(const unsigned char* pixels) override;
+
+    // Pieces go straight to the inner sink: pictures that come in pieces, like those with
+    // rows too long to copy, never go through the worker.
+    void piece(int rows, int x, int width, const unsigned char* pixels,
+               std::size_t stride) override;
 
     // Hands over the last rows, waits until the inner sink has taken every one and joins
     // the worker; raises what the inner sink raised. The inner sink may be read after.

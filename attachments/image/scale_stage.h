@@ -19,6 +19,8 @@ public:
     // twice, a size of nothing or larger than the picture).
     void start(const RowFormat& format) override;
     void row(const unsigned char* pixels) override;
+    void piece(int rows, int x, int width, const unsigned char* pixels,
+               std::size_t stride) override;
 
     // Fails with "Cannot prepare image" unless every output row has come out.
     void finish() const;
@@ -29,8 +31,9 @@ private:
     Size target_;
     bool started_ = false;
     bool unscaled_ = false;
-    int passedRows_ = 0; // rows passed on without the scaler
-    std::vector<Pixel4> source_;
+    int passedRows_ = 0;              // rows passed on without the scaler
+    std::vector<unsigned char> band_; // pieces of unscaled rows, put together
+    int bandColumn_ = 0;              // where the next piece of the band starts
     std::optional<LanczosScaler> scaler_;
 };
 
