@@ -1,10 +1,11 @@
-// TIFF through libtiff's RGBA interface, which reads every photometric interpretation,
-// bit depth and compression that libtiff knows. The picture is read a strip (or a row of
-// tiles) at a time, so only that band is held in memory. libtiff reads the file through
-// the input's descriptor and never maps it.
+// TIFF through libtiff and the conversions of its RGBA interface, which know every
+// photometric interpretation, bit depth and compression that libtiff knows. The pixels are
+// read as tiff_readers.h says, so that neither a strip nor a row of tiles is held whole.
+// libtiff reads the file through the input's descriptor and never maps it.
 #include "attachments/image/format_decoders.h"
 #include "attachments/image/image_failures.h"
 #include "attachments/image/tiff_library.h"
+#include "attachments/image/tiff_readers.h"
 
 #include <tiffio.h>
 
@@ -103,8 +104,9 @@ public:
         libtiff().OpenOptionsSetMaxSingleMemAlloc(options.get(), kMaxSingleAllocation);
         libtiff().OpenOptionsSetErrorHandlerExtR(options.get(), onError, &state_);
         libtiff().OpenOptionsSetWarningHandlerExtR(options.get(), onWarning, nullptr);
-        // "m": never map the file.
-        tiff_.reset(libtiff().ClientOpenExt("input", "rm", &cursor_, readTiff, writeTiff, seekTiff,
+        // "m": never map the file. "O": read strip and tile offsets as they are needed, not a
+        // whole table of them (a picture of 40,000,000 one-row strips has 80 MB of it).
+        tiff_.reset(libtiff().ClientOpenExt("input", "rmO", &cursor_, readTiff, writeTiff, seekTiff,
                                             closeTiff, sizeTiff, mapTiff, unmapTiff,
                                             options.get()));
         if (!tiff_ || state_.failed) failUnsupported();
@@ -151,36 +153,17 @@ public:
             libtiff().GetField(tiff_.get(), TIFFTAG_ICCPROFILE, &iccLength, &icc) && icc)
             format.iccProfile.assign(icc, icc + iccLength);
 
-        const int band = bandHeight();
-        std::vector<uint32_t> raster(static_cast<std::size_t>(size_.width) * band);
-        sink.start(format);
-        for (int y = 0; y < size_.height; y += band) {
-            const int rows = std::min(band, size_.height - y);
-            rgba.image.row_offset = y;
-            rgba.image.col_offset = 0;
-            if (!libtiff().RGBAImageGet(&rgba.image, raster.data(),
-                                        static_cast<uint32_t>(size_.width),
-                                        static_cast<uint32_t>(rows)) ||
-                state_.failed)
-                failCannotPrepare();
-            for (int r = 0; r < rows; ++r)
-                sink.row(reinterpret_cast<const unsigned char*>(
-                    raster.data() + static_cast<std::size_t>(r) * size_.width));
+        const TiffPixels pixels{libtiff(), tiff_.get(), rgba.image, size_, state_.failed};
+        if (!readablePieceByPiece(pixels)) {
+            readBands(pixels, format, sink);
+        } else if (libtiff().IsTiled(tiff_.get())) {
+            readTiles(pixels, format, sink);
+        } else {
+            readScanlines(pixels, format, sink);
         }
     }
 
 private:
-    // Whole strips or rows of tiles, so each is decoded once.
-    int bandHeight() const {
-        uint32_t rows = 0;
-        if (libtiff().IsTiled(tiff_.get())) {
-            libtiff().GetField(tiff_.get(), TIFFTAG_TILELENGTH, &rows);
-        } else {
-            libtiff().GetFieldDefaulted(tiff_.get(), TIFFTAG_ROWSPERSTRIP, &rows);
-        }
-        return static_cast<int>(std::clamp<uint32_t>(rows, 1, static_cast<uint32_t>(size_.height)));
-    }
-
     InputFile file_;
     InputCursor cursor_;
     TiffState state_; // the handlers' record, for as long as the handle lives

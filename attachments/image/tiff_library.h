@@ -20,6 +20,10 @@ struct TiffLibrary {
     decltype(&::TIFFGetField) GetField;
     decltype(&::TIFFGetFieldDefaulted) GetFieldDefaulted;
     decltype(&::TIFFIsTiled) IsTiled;
+    decltype(&::TIFFScanlineSize) ScanlineSize;
+    decltype(&::TIFFReadScanline) ReadScanline;
+    decltype(&::TIFFTileSize) TileSize;
+    decltype(&::TIFFReadTile) ReadTile;
     decltype(&::TIFFRGBAImageOK) RGBAImageOK;
     decltype(&::TIFFRGBAImageBegin) RGBAImageBegin;
     decltype(&::TIFFRGBAImageGet) RGBAImageGet;

@@ -159,7 +159,8 @@ void writeTiff(const std::filesystem::path& path, const Picture& picture,
         TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, channels);
         TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, bits);
         TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
-        TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+        TIFFSetField(tiff, TIFFTAG_PLANARCONFIG,
+                     options.separatePlanes ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG);
         TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
         TIFFSetField(tiff, TIFFTAG_ORIENTATION, options.orientation);
         if (options.alpha) {
@@ -182,6 +183,24 @@ void writeTiff(const std::filesystem::path& path, const Picture& picture,
                     check(TIFFWriteTile(tiff, tile.data(), static_cast<uint32_t>(tx),
                                         static_cast<uint32_t>(ty), 0, 0) >= 0,
                           "tiff tile");
+                }
+            }
+        } else if (options.separatePlanes) {
+            const int rows = options.rowsPerStrip > 0 ? options.rowsPerStrip : picture.height;
+            TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, rows);
+            const std::size_t sampleBytes = pixelBytes / static_cast<std::size_t>(channels);
+            std::vector<std::uint8_t> pixel(pixelBytes);
+            std::vector<std::uint8_t> row(static_cast<std::size_t>(picture.width) * sampleBytes);
+            for (int c = 0; c < channels; ++c) {
+                for (int y = 0; y < picture.height; ++y) {
+                    for (int x = 0; x < picture.width; ++x) {
+                        store(pixel.data(), picture.at(x, y));
+                        std::memcpy(&row[static_cast<std::size_t>(x) * sampleBytes],
+                                    &pixel[static_cast<std::size_t>(c) * sampleBytes], sampleBytes);
+                    }
+                    check(TIFFWriteScanline(tiff, row.data(), static_cast<uint32_t>(y),
+                                            static_cast<uint16_t>(c)) == 1,
+                          "tiff plane row");
                 }
             }
         } else {

@@ -30,6 +30,7 @@ struct TiffOptions {
     int pages = 1;
     int rowsPerStrip = 8; // 0: the whole picture in one strip
     int tileSide = 0;     // tiles of this many pixels square (a multiple of 16) instead of strips
+    bool separatePlanes = false; // each sample in a plane of its own (strips only)
 };
 void writeTiff(const std::filesystem::path& path, const Picture& picture,
                const TiffOptions& options = {});
