@@ -7,6 +7,7 @@
 #include "attachments/image/heif_library.h"
 #include "attachments/image/image_failures.h"
 #include "attachments/image/quiet_stderr.h"
+#include "attachments/image/whole_picture_rows.h"
 
 #include <vector>
 
@@ -101,8 +102,11 @@ public:
         const QuietStderr quiet;
         if (!options.get()) failCannotPrepare();
         options.get()->convert_hdr_to_8bit = 1;
+        // Once, in 8-bit RGB, or RGBA when it has alpha.
+        const int bytesPerPixel = alpha ? 4 : 3;
         heif_image* decoded = nullptr;
-        if (lib_.decode_image(handle, &decoded, heif_colorspace_RGB, heif_chroma_interleaved_RGBA,
+        if (lib_.decode_image(handle, &decoded, heif_colorspace_RGB,
+                              alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
                               options.get())
                 .code != heif_error_Ok) {
             if (decoded) lib_.image_release(decoded);
@@ -116,10 +120,8 @@ public:
                        lib_.image_get_height(decoded, heif_channel_interleaved)};
         // The turned size is known only now (libheif's handle reports the stored one).
         format.full = format.size;
-        if (!plane || stride < format.size.width * 4) failCannotPrepare();
-        sink.start(format);
-        for (int y = 0; y < format.size.height; ++y)
-            sink.row(plane + static_cast<std::size_t>(y) * stride);
+        if (!plane || stride < format.size.width * bytesPerPixel) failCannotPrepare();
+        deliverWholePicture(plane, static_cast<std::size_t>(stride), bytesPerPixel, format, sink);
     }
 
 private:

@@ -3,6 +3,7 @@
 #include "attachments/image/format_decoders.h"
 #include "attachments/image/image_failures.h"
 #include "attachments/image/png_frames.h"
+#include "attachments/image/whole_picture_rows.h"
 
 #include <spng.h>
 
@@ -65,14 +66,15 @@ public:
 
         const std::size_t rowBytes = static_cast<std::size_t>(format.size.width) * 4;
         if (ihdr_.interlace_method != SPNG_INTERLACE_NONE) {
-            // Interlaced rows arrive pass by pass, so the picture has to be whole first.
-            std::vector<unsigned char> image(rowBytes * format.size.height);
-            if (spng_decode_image(ctx_.get(), image.data(), image.size(), SPNG_FMT_RGBA8,
-                                  SPNG_DECODE_TRNS) != 0)
+            // Interlaced rows arrive pass by pass, so the picture has to be whole first:
+            // once, in 8-bit RGB, or RGBA when it has alpha.
+            const int bytesPerPixel = alpha ? 4 : 3;
+            const std::size_t stride = static_cast<std::size_t>(format.size.width) * bytesPerPixel;
+            std::vector<unsigned char> image(stride * format.size.height);
+            if (spng_decode_image(ctx_.get(), image.data(), image.size(),
+                                  alpha ? SPNG_FMT_RGBA8 : SPNG_FMT_RGB8, SPNG_DECODE_TRNS) != 0)
                 failCannotPrepare();
-            sink.start(format);
-            for (int y = 0; y < format.size.height; ++y)
-                sink.row(image.data() + rowBytes * y);
+            deliverWholePicture(image.data(), stride, bytesPerPixel, format, sink);
             return;
         }
         if (spng_decode_image(ctx_.get(), nullptr, 0, SPNG_FMT_RGBA8,
