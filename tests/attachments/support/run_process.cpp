@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdexcept>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -30,7 +31,7 @@ struct Pipe {
 } // namespace
 
 ProcessResult runProcess(const std::string& program, const std::string& input,
-                         const std::string& workingDirectory) {
+                         const std::string& workingDirectory, std::uint64_t addressSpace) {
     Pipe in, out, err;
     pid_t child = ::fork();
     if (child < 0) throw std::runtime_error("fork failed");
@@ -39,6 +40,8 @@ ProcessResult runProcess(const std::string& program, const std::string& input,
         ::dup2(out.fd[1], 1);
         ::dup2(err.fd[1], 2);
         if (!workingDirectory.empty() && ::chdir(workingDirectory.c_str()) != 0) ::_exit(127);
+        const rlimit limit{addressSpace, addressSpace};
+        if (addressSpace != 0 && ::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(127);
         ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
         ::_exit(127);
     }
