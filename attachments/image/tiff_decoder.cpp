@@ -1,6 +1,6 @@
 // TIFF through libtiff and the conversions of its RGBA interface, which know every
 // photometric interpretation, bit depth and compression that libtiff knows. The pixels are
-// read as tiff_readers.h says, so that neither a strip nor a row of tiles is held whole.
+// read as tiff_readers.h says, so that neither a strip nor a row of tiles is held decoded.
 // libtiff reads the file through the input's descriptor and never maps it.
 #include "attachments/image/format_decoders.h"
 #include "attachments/image/image_failures.h"
@@ -9,10 +9,8 @@
 
 #include <tiffio.h>
 
-#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
-#include <vector>
 
 namespace attachments {
 namespace {

@@ -2,8 +2,9 @@
 // The ways the TIFF decoder reads its pixels, each converting them to RGBA with the
 // routines that libtiff's RGBA interface chose for the file (every photometric
 // interpretation and bit depth it knows):
-//   by scanline, for strips of any height: libtiff decodes a strip row by row and reads
-//     the file a little ahead, so a picture stored as one strip is never held whole;
+//   by scanline, for strips of any height: libtiff decodes a strip row by row, so a
+//     picture stored as one strip is never held decoded (its compressed bytes are: this
+//     libtiff reads a strip's data whole, having been built without chunked strip reads);
 //   by tile, each tile handed on as a piece of its band of rows;
 //   through the RGBA interface itself, a strip or a row of tiles at a time, for what the
 //     other two cannot convert piece by piece (separate planes, subsampled YCbCr, OJPEG).
