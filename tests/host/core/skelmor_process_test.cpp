@@ -81,6 +81,7 @@ TEST_F(SkelmorTest, InvalidLinesGetNoAnswerAndTheNextLineIsAnswered) {
         R"({"id":"x","method":"status"} {})"
         "\n",
         "{\"id\":\"x\",\"method\":\"status\"\n",
+        "\xEF\xBB\xBF{\"id\":\"x\",\"method\":\"status\"}\n",
         std::string(60'000, '[') + "\n",
         R"({"id":"x","method":"clear","params":{"n":)" + std::string(30'000, '[') + "\n",
     };
