@@ -5,6 +5,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <set>
+#include <span>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 
@@ -362,6 +363,26 @@ TEST_F(SealTest, TheSealFolderItselfIsMadeOwnerWritableOnly) {
               fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                   fs::perms::others_read | fs::perms::others_exec);
     EXPECT_TRUE(validateSeal(bundle).valid());
+}
+
+TEST_F(SealTest, InfoPlistIsJudgedAsGiven) {
+    ASSERT_TRUE(sealBundle(bundle, nullptr).ok);
+    const std::string sealed = readFile(bundle + "/Contents/Info.plist");
+    auto bytes = [](const std::string& text) {
+        return std::span(reinterpret_cast<const unsigned char*>(text.data()), text.size());
+    };
+    EXPECT_TRUE(validateSeal(bundle, bytes(sealed)).valid());
+
+    // Other bytes than the sealed ones fail, though the file on disk is untouched...
+    std::string other = sealed;
+    other.replace(other.find("com.example.Sample"), 18, "com.example.Other!");
+    SealCheck check = validateSeal(bundle, bytes(other));
+    EXPECT_EQ(check.fault, SealFault::ModifiedFile);
+    EXPECT_EQ(check.path, "Contents/Info.plist");
+    // ...and the sealed bytes pass though the file on disk has changed since.
+    writeFile(bundle + "/Contents/Info.plist", other);
+    EXPECT_TRUE(validateSeal(bundle, bytes(sealed)).valid());
+    EXPECT_EQ(validateSeal(bundle).fault, SealFault::ModifiedFile);
 }
 
 TEST_F(SealTest, AdHocSealRewrittenByAnyoneChangesTheCdhash) {

@@ -131,6 +131,13 @@ SealCheck readSeal(const std::string& bundleRoot) {
 }
 
 SealCheck validateSeal(const std::string& bundleRoot) {
+    // Read once here, then judged as given: it names the executable and is a sealed file.
+    auto info = readSmallFile(bundleRoot + "/" + kInfoPlistPath, kInfoPlistLimit);
+    return validateSeal(bundleRoot, info ? std::span<const unsigned char>(*info)
+                                         : std::span<const unsigned char>());
+}
+
+SealCheck validateSeal(const std::string& bundleRoot, std::span<const unsigned char> infoPlist) {
     SealCheck check = readSeal(bundleRoot);
     if (!check.valid()) return check;
     const Seal& seal = *check.seal;
@@ -138,7 +145,7 @@ SealCheck validateSeal(const std::string& bundleRoot) {
         return fail(fault, std::move(path), check.seal);
     };
 
-    PlistPtr info = readInfoPlist(bundleRoot);
+    PlistPtr info = parseInfoPlist(infoPlist);
     auto declared = info ? mainExecutableRelativePath(info.get()) : std::nullopt;
     if (declared != seal.directory.mainExecutable)
         return failWithSeal(SealFault::ExecutableMismatch, seal.directory.mainExecutable);
@@ -154,10 +161,16 @@ SealCheck validateSeal(const std::string& bundleRoot) {
             return failWithSeal(SealFault::SymlinkLeavesBundle, path);
     }
 
+    // Every listed file but Info.plist is hashed from disk; Info.plist as given.
     std::vector<FileToHash> files;
     std::vector<const std::pair<const std::string, SealedFile>*> expected;
     files.reserve(seal.resources.files.size());
     for (const auto& entry : seal.resources.files) {
+        if (entry.first == kInfoPlistPath) {
+            if (sha256(infoPlist) != entry.second.digest)
+                return failWithSeal(SealFault::ModifiedFile, entry.first);
+            continue;
+        }
         files.push_back({bundleRoot + "/" + entry.first, tree->files.at(entry.first).size});
         expected.push_back(&entry);
     }

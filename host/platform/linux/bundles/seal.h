@@ -11,6 +11,7 @@
 // remembered.
 
 #include <optional>
+#include <span>
 #include <string>
 
 #include "host/platform/linux/bundles/bundle_tree.h"
@@ -56,6 +57,11 @@ SealCheck readSeal(const std::string& bundleRoot);
 
 // Strict validation of the whole bundle (see above). `seal` is set whenever readable.
 SealCheck validateSeal(const std::string& bundleRoot);
+
+// The same, judging `infoPlist` as the bundle's Contents/Info.plist instead of reading it
+// again: the bytes a caller has already read (and reports values from) are the bytes the
+// seal must vouch for.
+SealCheck validateSeal(const std::string& bundleRoot, std::span<const unsigned char> infoPlist);
 
 // The first thing in `tree` that grants more than a seal can vouch for (see PrivilegedFile,
 // WritableByAnyone), or a check whose fault is None. Sealing refuses exactly what strict
