@@ -4,6 +4,7 @@
 
 #include "attachments/failure.h"
 #include "attachments/job.h"
+#include "fuzz/max_len.h"
 
 #include <cstdlib>
 #include <set>
@@ -32,6 +33,12 @@ const attachments::WorkPaths paths{
     }};
 
 } // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    // Past the job's size limit, so that jobs at it and just over it are tried.
+    fuzzing::defaultMaxLen(argc, argv, attachments::maxJobBytes + 4096);
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size) {
     static const std::set<std::string> messages = {"Invalid input", "File processing failed",

@@ -1,11 +1,30 @@
 #include "host/channel/answer.h"
 
 #include <cerrno>
+#include <cmath>
 #include <poll.h>
 #include <unistd.h>
+#include <vector>
 
 namespace host {
 namespace {
+
+// JSON has no NaN and no infinity: a value holding one cannot be written faithfully (the
+// writer would put null in its place). Walked with an explicit stack, as values may be
+// nested deeper than the main thread's stack allows recursion.
+bool hasJsonForm(const common::Json& value) {
+    std::vector<const common::Json*> pending{&value};
+    while (!pending.empty()) {
+        const common::Json* next = pending.back();
+        pending.pop_back();
+        if (next->is_number_float() && !std::isfinite(next->get<double>())) return false;
+        if (next->is_structured()) {
+            for (const auto& member : *next)
+                pending.push_back(&member);
+        }
+    }
+    return true;
+}
 
 struct OutcomeMembers {
     common::Json& answer;
@@ -29,6 +48,7 @@ std::optional<std::string> answerLine(const std::string& id, const Outcome& outc
         common::Json answer = common::Json::object();
         answer["id"] = id;
         std::visit(OutcomeMembers{answer}, outcome);
+        if (!hasJsonForm(answer)) return std::nullopt;
         std::string line = common::compact(answer);
         line.push_back('\n');
         return line;

@@ -10,7 +10,9 @@
 namespace host {
 
 // The answer line for a request's `id` and its method's outcome: compact JSON, keys sorted
-// at every depth, one line feed at the end. Nothing when the answer cannot be serialised.
+// at every depth, one line feed at the end. Nothing when the answer cannot be serialised,
+// a NaN or an infinite number anywhere in the result included: that request goes
+// unanswered rather than answered with something the method did not say.
 std::optional<std::string> answerLine(const std::string& id, const Outcome& outcome);
 
 // Receives complete answer lines, one call per answer, on the main thread.

@@ -1,11 +1,16 @@
 #pragma once
 // The reading thread: it only reads a file descriptor and hands each chunk on, unchanged;
 // at end of input (or a read error) it reports the end once and stops.
+//
+// Only a read of 0 bytes is the end. An interrupted read is retried, and a descriptor
+// that a parent handed over non-blocking (EAGAIN) is waited on with poll(2): input that
+// has not arrived yet has not ended.
 
 #include <functional>
 #include <memory>
 #include <semaphore>
 #include <string>
+#include <sys/types.h>
 #include <thread>
 
 namespace host {
@@ -32,6 +37,9 @@ public:
 
 private:
     void run();
+    // One read(2) that waits out EINTR and EAGAIN: the byte count, 0 at the end, or -1 on
+    // an error that no retry mends (the descriptor is bad, the device failed).
+    ssize_t readSome(char* into, std::size_t size) const;
 
     int fd_;
     std::function<void(std::string, SlotToken)> chunk_;

@@ -4,7 +4,16 @@
 
 namespace host {
 
+namespace {
+
+// U+FEFF in UTF-8. The JSON reader skips it at the start of its input; on the wire it is
+// neither whitespace nor JSON, so a line led by it is no request.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+} // namespace
+
 std::optional<Request> readRequest(std::string_view line) {
+    if (line.starts_with(kByteOrderMark)) return std::nullopt;
     auto value = common::parseStrict(line);
     if (!value || !value->is_object()) return std::nullopt;
     auto id = value->find("id");

@@ -16,8 +16,9 @@ struct Request {
 };
 
 // Reads the bytes of one line (without its line feed; a trailing CR is JSON whitespace).
-// Nothing when the line is not exactly one JSON object with string `id` and `method`;
-// `params` other than an object reads as an empty object.
+// Nothing when the line is not exactly one JSON object with string `id` and `method`
+// (a leading byte order mark counts as text around it); `params` other than an object
+// reads as an empty object.
 std::optional<Request> readRequest(std::string_view line);
 
 } // namespace host

@@ -19,8 +19,8 @@ std::string displayName(platform::Bundle& bundle, const std::string& location) {
     return std::filesystem::path(location).stem().string();
 }
 
-std::string iconBase64(platform::BundlePort& bundles, const std::string& location) {
-    auto png = bundles.iconPng(location, kIconPoints);
+std::string iconBase64(platform::Bundle& bundle) {
+    auto png = bundle.iconPng(kIconPoints);
     if (!png || png->empty()) return "";
     return common::base64(png->data(), png->size());
 }
@@ -44,7 +44,9 @@ OpenedBundle openPinned(platform::Platform& platform, const std::string& path) {
     if (!executable) fail(ErrorCode::InvalidApp);
 
     auto& signing = platform.codeSigning;
-    auto code = signing.createStaticCode(*location);
+    // The signature is judged over what was just opened, so the values reported below
+    // are the ones it vouches for.
+    auto code = signing.createStaticCode(*location, *bundle);
     if (!code) fail(ErrorCode::UnsignedApp);
     if (!signing.checkStaticValidity(*code)) fail(ErrorCode::UnsignedApp);
     auto information = signing.signingInformation(*code);
@@ -82,7 +84,7 @@ common::Json identity(platform::Platform& platform, const std::string& path) {
         {"requirement", pinned.requirement},
         {"name",
          std::string(common::firstGraphemes(displayName(*opened.bundle, pinned.path), kNameLimit))},
-        {"icon", iconBase64(platform.bundles, pinned.path)},
+        {"icon", iconBase64(*opened.bundle)},
     };
 }
 

@@ -6,7 +6,9 @@
 namespace host {
 
 std::optional<std::string> resolvedPath(const std::string& path) {
-    if (path.empty()) return std::nullopt;
+    // A NUL byte ends the name the file system sees: "A.app\0/../../x" would be judged as
+    // A.app. No file is named with one, so such a path names nothing.
+    if (path.empty() || path.find('\0') != std::string::npos) return std::nullopt;
     std::error_code error;
     auto absolute = std::filesystem::absolute(path, error);
     if (error) return std::nullopt;

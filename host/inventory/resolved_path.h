@@ -7,8 +7,9 @@
 namespace host {
 
 // `path` made absolute (against the current directory) with every symbolic link of its
-// existing part resolved and the rest normalised. Nothing for the empty path, or when the
-// file system refuses to resolve it (a link loop, an unreadable directory).
+// existing part resolved and the rest normalised. Nothing for the empty path, a path with a
+// NUL byte, or when the file system refuses to resolve it (a link loop, an unreadable
+// directory).
 std::optional<std::string> resolvedPath(const std::string& path);
 
 } // namespace host

@@ -1,5 +1,6 @@
 #pragma once
-// Application bundles on disk: their declared information and icon.
+// Application bundles on disk: their declared information and icon. A bundle is read
+// once when it is opened; everything asked of it afterwards comes from that reading.
 
 #include <memory>
 #include <optional>
@@ -17,6 +18,9 @@ public:
     // A value of the information dictionary when it is a string; any other type, or no
     // value, is nothing.
     virtual std::optional<std::string> infoString(const std::string& key) = 0;
+    // The bundle's icon, `points` × `points`, as PNG bytes; nothing when it cannot be
+    // rendered or encoded.
+    virtual std::optional<std::vector<unsigned char>> iconPng(int points) = 0;
 };
 
 class BundlePort {
@@ -24,10 +28,6 @@ public:
     virtual ~BundlePort() = default;
     // The bundle at an absolute, resolved location; nothing when it is not a readable bundle.
     virtual std::unique_ptr<Bundle> open(const std::string& location) = 0;
-    // The icon of the file at `location`, `points` × `points`, as PNG bytes; nothing when it
-    // cannot be rendered or encoded.
-    virtual std::optional<std::vector<unsigned char>> iconPng(const std::string& location,
-                                                              int points) = 0;
 };
 
 } // namespace host::platform

@@ -2,6 +2,8 @@
 // Code signatures: static validity of a bundle on disk, live validity of a process.
 // Every "nothing" below stands for a non-zero status or a missing object alike.
 
+#include "host/platform/bundle_port.h"
+
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -33,7 +35,11 @@ struct SigningInformation {
 class CodeSigningPort {
 public:
     virtual ~CodeSigningPort() = default;
-    virtual std::unique_ptr<StaticCode> createStaticCode(const std::string& bundleLocation) = 0;
+    // The static code of the bundle at `bundleLocation`, which the caller has just opened as
+    // `opened`. Where checking the seal reads the bundle's information (Info.plist), it
+    // judges what `opened` read, so the identity reported is the one validated.
+    virtual std::unique_ptr<StaticCode> createStaticCode(const std::string& bundleLocation,
+                                                         const Bundle& opened) = 0;
     // Strict validation of the whole bundle, with no additional requirement.
     virtual bool checkStaticValidity(StaticCode& code) = 0;
     // Nothing also when the record itself is malformed (keys that are not strings).

@@ -15,13 +15,11 @@ using host::platform::NoWindowServer;
 
 struct NoBundles : host::platform::BundlePort {
     std::unique_ptr<host::platform::Bundle> open(const std::string&) override { return nullptr; }
-    std::optional<std::vector<unsigned char>> iconPng(const std::string&, int) override {
-        return std::nullopt;
-    }
 };
 
 struct NoCodeSigning : host::platform::CodeSigningPort {
-    std::unique_ptr<host::platform::StaticCode> createStaticCode(const std::string&) override {
+    std::unique_ptr<host::platform::StaticCode>
+    createStaticCode(const std::string&, const host::platform::Bundle&) override {
         return nullptr;
     }
     bool checkStaticValidity(host::platform::StaticCode&) override { return false; }

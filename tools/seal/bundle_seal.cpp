@@ -1,5 +1,6 @@
 // bundle-seal: seals application bundles for the host and verifies them.
-//   bundle-seal seal APP.app [--key KEY.pem]   ad hoc, or signed with an Ed25519 key
+//   bundle-seal seal APP.app [--key KEY.pem]   ad hoc, or signed with an Ed25519 key;
+//                                              refuses what the host would reject
 //   bundle-seal verify APP.app                 strict validation; exit 0 when valid
 //   bundle-seal keygen KEY.pem                 a new Ed25519 private key
 #include <cstdio>
@@ -53,11 +54,17 @@ int seal(const std::string& path, const std::optional<std::string>& keyPath) {
         std::fprintf(stderr, "bundle-seal: %s: %s\n", root->c_str(), outcome.message.c_str());
         return 1;
     }
-    SealCheck check = readSeal(*root);
-    if (check.seal)
-        std::printf("sealed %s (%s)\n", root->c_str(),
-                    designatedRequirementText(*check.seal).c_str());
-    return check.valid() ? 0 : 1;
+    // Checked the way the host checks it: "sealed" means the host will find it valid (a
+    // bundle changed while it was being sealed does not pass).
+    SealCheck check = validateSeal(*root);
+    if (!check.valid()) {
+        std::fprintf(stderr, "bundle-seal: %s: sealed, but the seal does not hold: %s%s%s\n",
+                     root->c_str(), describe(check.fault), check.path.empty() ? "" : ": ",
+                     check.path.c_str());
+        return 1;
+    }
+    std::printf("sealed %s (%s)\n", root->c_str(), designatedRequirementText(*check.seal).c_str());
+    return 0;
 }
 
 int verify(const std::string& path) {

@@ -31,7 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (auto resources = parseCodeResources(bytes)) {
         auto again = parseCodeResources(bytesOf(serialize(*resources)));
-        if (!again || again->files != resources->files || again->symlinks != resources->symlinks)
+        if (!again || again->files != resources->files || again->symlinks != resources->symlinks ||
+            again->folders != resources->folders)
             std::abort();
     }
     if (auto signature = parseCodeSignature(bytes)) {

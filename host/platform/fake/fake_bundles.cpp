@@ -5,7 +5,8 @@ namespace {
 
 class OpenedBundle : public platform::Bundle {
 public:
-    explicit OpenedBundle(FakeBundleInfo info) : info_(std::move(info)) {}
+    OpenedBundle(FakeBundles& bundles, std::string location, FakeBundleInfo info)
+        : bundles_(bundles), location_(std::move(location)), info_(std::move(info)) {}
     std::optional<std::string> identifier() override { return info_.identifier; }
     std::optional<std::string> executablePath() override { return info_.executablePath; }
     std::optional<std::string> infoString(const std::string& key) override {
@@ -13,8 +14,13 @@ public:
         if (found == info_.strings.end()) return std::nullopt;
         return found->second;
     }
+    std::optional<std::vector<unsigned char>> iconPng(int points) override {
+        return bundles_.iconPng(location_, points);
+    }
 
 private:
+    FakeBundles& bundles_;
+    std::string location_;
     FakeBundleInfo info_;
 };
 
@@ -23,7 +29,7 @@ private:
 std::unique_ptr<platform::Bundle> FakeBundles::open(const std::string& location) {
     auto found = bundles.find(location);
     if (found == bundles.end()) return nullptr;
-    return std::make_unique<OpenedBundle>(found->second);
+    return std::make_unique<OpenedBundle>(*this, location, found->second);
 }
 
 std::optional<std::vector<unsigned char>> FakeBundles::iconPng(const std::string& location,

@@ -24,8 +24,8 @@ public:
     std::vector<int> iconSizesAsked;
 
     std::unique_ptr<platform::Bundle> open(const std::string& location) override;
-    std::optional<std::vector<unsigned char>> iconPng(const std::string& location,
-                                                      int points) override;
+    // The icon of an opened bundle, as its iconPng() asks for it.
+    std::optional<std::vector<unsigned char>> iconPng(const std::string& location, int points);
 };
 
 } // namespace host::platform::fake

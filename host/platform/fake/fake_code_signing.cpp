@@ -24,8 +24,8 @@ const FakeSignature& signatureOf(platform::StaticCode& code) {
 
 } // namespace
 
-std::unique_ptr<platform::StaticCode>
-FakeCodeSigning::createStaticCode(const std::string& location) {
+std::unique_ptr<platform::StaticCode> FakeCodeSigning::createStaticCode(const std::string& location,
+                                                                        const platform::Bundle&) {
     auto found = signatures.find(location);
     if (found == signatures.end() || !found->second.creatable) return nullptr;
     return std::make_unique<Static>(found->second);

@@ -30,7 +30,8 @@ public:
     std::set<std::string> uncompilable; // requirement texts that do not compile
     int staticChecks = 0;
 
-    std::unique_ptr<platform::StaticCode> createStaticCode(const std::string& location) override;
+    std::unique_ptr<platform::StaticCode> createStaticCode(const std::string& location,
+                                                           const platform::Bundle&) override;
     bool checkStaticValidity(platform::StaticCode& code) override;
     std::optional<platform::SigningInformation>
     signingInformation(platform::StaticCode& code) override;

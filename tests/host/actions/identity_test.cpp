@@ -164,6 +164,20 @@ TEST_F(IdentityOnDisk, TheExtensionIsJudgedAfterResolutionAndCaseSensitively) {
     EXPECT_EQ(identityCode(platform, ""), "invalid_app");
 }
 
+TEST_F(IdentityOnDisk, APathWithANulByteNamesNoBundle) {
+    // The part before the NUL is a valid bundle; the whole path is not its name.
+    auto& platform = world.desktop.platform();
+    const std::string real = (root / "Real.app").string();
+    ASSERT_EQ(identityCode(platform, real), "ok");
+    using namespace std::string_literals;
+    for (const std::string& path : {real + "\0"s, real + "\0/../../x"s, real + "\0.app"s,
+                                    "\0"s + real, (root / "Link.app").string() + "\0"s}) {
+        EXPECT_EQ(identityCode(platform, path), "invalid_app") << path.size();
+    }
+    // Through the method, as a client sends it.
+    EXPECT_EQ(world.codeFor("identity", {{"path", real + "\0/../../x"s}}), "invalid_app");
+}
+
 TEST(IdentityMethod, ReadsPathLenientlyAndIgnoresTheScreen) {
     World world;
     world.desktop.session.info->screenIsLocked = true;

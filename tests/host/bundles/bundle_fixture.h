@@ -5,13 +5,17 @@
 
 #include <cstdint>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace host::bundles::testing {
 
 // A temporary folder, removed with everything in it; its path as a string, for joining.
+// Files and folders made in it get the usual 022 umask, whatever the test runner's own:
+// a bundle that others may write into cannot be sealed.
 class TempDir : public test_support::ScratchDir {
 public:
+    TempDir() { ::umask(022); }
     std::string path() const { return ScratchDir::path().string(); }
 };
 

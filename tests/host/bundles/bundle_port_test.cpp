@@ -127,6 +127,11 @@ protected:
         spec.extraInfo = {{"CFBundleIconFile", iconFile}};
         return makeBundle(dir.path(), "Icon.app", spec);
     }
+    std::optional<std::vector<unsigned char>> iconOf(const std::string& location, int points) {
+        auto bundle = port.open(location);
+        EXPECT_TRUE(bundle) << location;
+        return bundle ? bundle->iconPng(points) : std::nullopt;
+    }
     TempDir dir;
     LinuxBundlePort port;
 };
@@ -134,7 +139,7 @@ protected:
 TEST_F(IconTest, BundleIconIsScaledInto32Square) {
     const std::string root = bundleWithIcon("AppIcon.png");
     writeFile(root + "/Contents/Resources/AppIcon.png", solidPng(128, 96, 200, 30, 40));
-    Rgba icon = decodeOrFail(port.iconPng(root, 32));
+    Rgba icon = decodeOrFail(iconOf(root, 32));
     ASSERT_EQ(icon.width, 32);
     ASSERT_EQ(icon.height, 32);
     // 128 × 96 fits as 32 × 24, centred: rows 0-3 stay transparent.
@@ -149,7 +154,7 @@ TEST_F(IconTest, BundleIconIsScaledInto32Square) {
 TEST_F(IconTest, IconNamedWithoutExtension) {
     const std::string root = bundleWithIcon("AppIcon");
     writeFile(root + "/Contents/Resources/AppIcon.png", solidPng(16, 16, 10, 200, 10));
-    Rgba icon = decodeOrFail(port.iconPng(root, 32));
+    Rgba icon = decodeOrFail(iconOf(root, 32));
     ASSERT_EQ(icon.width, 32);
     EXPECT_EQ(pixel(icon, 0, 0)[1], 200);
     EXPECT_EQ(pixel(icon, 31, 31)[3], 255);
@@ -158,7 +163,7 @@ TEST_F(IconTest, IconNamedWithoutExtension) {
 TEST_F(IconTest, GenericIconWhenTheBundleHasNoUsableOne) {
     const Rgba generic = genericIcon(32);
     auto expectGeneric = [&](const std::string& location) {
-        Rgba icon = decodeOrFail(port.iconPng(location, 32));
+        Rgba icon = decodeOrFail(iconOf(location, 32));
         EXPECT_EQ(icon.width, 32);
         EXPECT_EQ(icon.height, 32);
         EXPECT_EQ(icon.pixels, generic.pixels) << location;
@@ -172,7 +177,32 @@ TEST_F(IconTest, GenericIconWhenTheBundleHasNoUsableOne) {
     escaping.extraInfo = {{"CFBundleIconFile", "../../../outside.png"}};
     writeFile(other.path() + "/outside.png", solidPng(8, 8, 1, 2, 3));
     expectGeneric(makeBundle(other.path(), "Esc.app", escaping));
-    expectGeneric(dir.path() + "/not-a-bundle");
+    for (const char* name : {"..", ".", ""}) {
+        TempDir plain;
+        BundleSpec odd;
+        odd.extraInfo = {{"CFBundleIconFile", name}};
+        expectGeneric(makeBundle(plain.path(), "Odd.app", odd));
+    }
+}
+
+TEST_F(IconTest, TheIconIsTheOneTheOpenedInfoPlistNames) {
+    // Info.plist is read once, when the bundle is opened; a later change to it on disk
+    // does not redirect the icon.
+    const std::string root = bundleWithIcon("Red.png");
+    writeFile(root + "/Contents/Resources/Red.png", solidPng(8, 8, 255, 0, 0));
+    writeFile(root + "/Contents/Resources/Green.png", solidPng(8, 8, 0, 255, 0));
+    auto bundle = port.open(root);
+    ASSERT_TRUE(bundle);
+    TempDir other;
+    BundleSpec green;
+    green.extraInfo = {{"CFBundleIconFile", "Green.png"}};
+    const std::string twin = makeBundle(other.path(), "Icon.app", green);
+    testing::copyFile(twin + "/Contents/Info.plist", root + "/Contents/Info.plist");
+    Rgba reopened = decodeOrFail(iconOf(root, 32));
+    ASSERT_EQ(pixel(reopened, 16, 16)[1], 255);
+    Rgba icon = decodeOrFail(bundle->iconPng(32));
+    EXPECT_EQ(pixel(icon, 16, 16)[0], 255);
+    EXPECT_EQ(pixel(icon, 16, 16)[1], 0);
 }
 
 TEST(GenericIcon, IsAnOpaqueTileWithTransparentCorners) {
@@ -188,9 +218,14 @@ TEST(GenericIcon, IsAnOpaqueTileWithTransparentCorners) {
 }
 
 TEST(IconPort, RefusesUnreasonableSizes) {
+    TempDir dir;
     LinuxBundlePort port;
-    EXPECT_FALSE(port.iconPng("/nowhere", 0));
-    EXPECT_FALSE(port.iconPng("/nowhere", 100000));
+    auto bundle = port.open(makeBundle(dir.path(), "Plain.app"));
+    ASSERT_TRUE(bundle);
+    EXPECT_FALSE(bundle->iconPng(0));
+    EXPECT_FALSE(bundle->iconPng(-1));
+    EXPECT_FALSE(bundle->iconPng(100000));
+    EXPECT_TRUE(bundle->iconPng(kMaxIconSide));
 }
 
 } // namespace

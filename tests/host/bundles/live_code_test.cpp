@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "bundle_fixture.h"
+#include "host/platform/linux/bundles/linux_bundle_port.h"
 #include "host/platform/linux/bundles/linux_code_signing_port.h"
 #include "host/platform/linux/bundles/linux_workspace_port.h"
 #include "host/platform/linux/bundles/process_bundle.h"
@@ -77,7 +78,8 @@ protected:
     }
 
     std::unique_ptr<platform::Requirement> designated() {
-        auto code = port.createStaticCode(bundle);
+        auto opened = bundles.open(bundle);
+        auto code = opened ? port.createStaticCode(bundle, *opened) : nullptr;
         auto text = code ? port.designatedRequirement(*code) : std::nullopt;
         return text ? port.compileRequirement(*text) : nullptr;
     }
@@ -90,6 +92,7 @@ protected:
     TempDir dir;
     std::string bundle;
     std::string executable;
+    LinuxBundlePort bundles;
     LinuxCodeSigningPort port;
 };
 

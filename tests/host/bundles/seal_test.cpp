@@ -1,9 +1,13 @@
 // Sealing and strict validation: a round trip, every kind of tampering, ad hoc and signed
 // seals, and symbolic links that leave the bundle.
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
+#include <set>
+#include <span>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 
 #include "bundle_fixture.h"
 #include "host/platform/linux/bundles/requirement.h"
@@ -20,6 +24,14 @@ using testing::makeBundle;
 using testing::readFile;
 using testing::TempDir;
 using testing::writeFile;
+
+void addPermissions(const std::string& path, fs::perms bits) {
+    fs::permissions(path, bits, fs::perm_options::add);
+}
+
+void removePermissions(const std::string& path, fs::perms bits) {
+    fs::permissions(path, bits, fs::perm_options::remove);
+}
 
 void replaceText(const std::string& path, const std::string& from, const std::string& to) {
     std::string text = readFile(path);
@@ -51,6 +63,11 @@ TEST_F(SealTest, AdHocRoundTrip) {
     EXPECT_EQ(seal.cdhash, sha256(readFile(sealPath("CodeDirectory"))));
     EXPECT_EQ(designatedRequirementText(seal), "cdhash H\"" + toHex(seal.cdhash) + "\"");
     EXPECT_EQ(seal.resources.files.size(), 4u); // Info.plist, executable, two resources
+    EXPECT_TRUE(seal.resources.files.at("Contents/MacOS/Sample").executable);
+    EXPECT_FALSE(seal.resources.files.at("Contents/Info.plist").executable);
+    EXPECT_EQ(seal.resources.folders,
+              (std::set<std::string>{"Contents", "Contents/MacOS", "Contents/Resources",
+                                     "Contents/Resources/data"}));
     EXPECT_FALSE(fs::exists(sealPath("CodeSignature")));
 }
 
@@ -199,12 +216,174 @@ INSTANTIATE_TEST_SUITE_P(
         Tamper{"SealRemoved", false,
                [](const std::string& b) { fs::remove_all(b + "/Contents/_CodeSignature"); },
                SealFault::NotSealed, ""},
+        Tamper{"AddedFolder", false,
+               [](const std::string& b) { fs::create_directory(b + "/Contents/Resources/empty"); },
+               SealFault::UnlistedFile, "Contents/Resources/empty"},
+        Tamper{"AddedFolderInSealFolder", true,
+               [](const std::string& b) { fs::create_directory(b + "/Contents/_CodeSignature/d"); },
+               SealFault::UnlistedFile, "Contents/_CodeSignature/d"},
+        Tamper{"FolderReplacedByFile", false,
+               [](const std::string& b) {
+                   fs::remove_all(b + "/Contents/Resources/data");
+                   writeFile(b + "/Contents/Resources/data", "");
+               },
+               SealFault::UnlistedFile, "Contents/Resources/data"},
+        Tamper{"ExecutableBitAdded", false,
+               [](const std::string& b) { addPermissions(b + "/" + kStrings, fs::perms::owner_exec); },
+               SealFault::ExecutableChanged, kStrings},
+        Tamper{"ExecutableBitAddedForOthers", false,
+               [](const std::string& b) {
+                   addPermissions(b + "/" + kStrings, fs::perms::others_exec);
+               },
+               SealFault::ExecutableChanged, kStrings},
+        Tamper{"ExecutableBitRemoved", true,
+               [](const std::string& b) {
+                   removePermissions(b + "/Contents/MacOS/Sample", fs::perms::owner_exec |
+                                                                       fs::perms::group_exec |
+                                                                       fs::perms::others_exec);
+               },
+               SealFault::ExecutableChanged, "Contents/MacOS/Sample"},
         Tamper{"FifoAdded", false,
                [](const std::string& b) {
                    ASSERT_EQ(::mkfifo((b + "/Contents/Resources/pipe").c_str(), 0600), 0);
                },
                SealFault::UnreadableBundle, ""}),
     [](const ::testing::TestParamInfo<Tamper>& info) { return std::string(info.param.name); });
+
+// What grants more than a seal can vouch for: refused when sealing, with the reason strict
+// validation gives when it turns up after sealing, so the tool and the host always agree.
+struct Unsealable {
+    const char* name;
+    std::function<void(const std::string& bundle)> apply;
+    SealFault fault;
+    const char* path;
+};
+
+class UnsealableTest : public ::testing::TestWithParam<Unsealable> {};
+
+TEST_P(UnsealableTest, IsRefusedBySealingAndByValidationAlike) {
+    const Unsealable& row = GetParam();
+    TempDir dir;
+
+    const std::string before = makeBundle(dir.path(), "Before.app");
+    row.apply(before);
+    SealOutcome refused = sealBundle(before, nullptr);
+    EXPECT_FALSE(refused.ok);
+    EXPECT_EQ(refused.message, std::string(describe(row.fault)) + ": " + row.path);
+    EXPECT_EQ(validateSeal(before).fault, SealFault::NotSealed);
+
+    const std::string after = makeBundle(dir.path(), "After.app");
+    ASSERT_TRUE(sealBundle(after, nullptr).ok);
+    row.apply(after);
+    SealCheck check = validateSeal(after);
+    EXPECT_EQ(check.fault, row.fault) << describe(check.fault) << " " << check.path;
+    EXPECT_EQ(check.path, row.path);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Seal, UnsealableTest,
+    ::testing::Values(
+        Unsealable{"SetUidExecutable",
+                   [](const std::string& b) {
+                       addPermissions(b + "/Contents/MacOS/Sample", fs::perms::set_uid);
+                   },
+                   SealFault::PrivilegedFile, "Contents/MacOS/Sample"},
+        Unsealable{
+            "SetGidResource",
+            [](const std::string& b) { addPermissions(b + "/" + kStrings, fs::perms::set_gid); },
+            SealFault::PrivilegedFile, kStrings},
+        Unsealable{"WorldWritableMacOS",
+                   [](const std::string& b) {
+                       addPermissions(b + "/Contents/MacOS", fs::perms::others_write);
+                   },
+                   SealFault::WritableByAnyone, "Contents/MacOS"},
+        Unsealable{"WorldWritableBundle",
+                   [](const std::string& b) { addPermissions(b, fs::perms::others_write); },
+                   SealFault::WritableByAnyone, "."},
+        Unsealable{"WorldWritableNestedFolder",
+                   [](const std::string& b) {
+                       addPermissions(b + "/Contents/Resources/data", fs::perms::others_write);
+                   },
+                   SealFault::WritableByAnyone, "Contents/Resources/data"},
+        Unsealable{"WorldWritableFile",
+                   [](const std::string& b) {
+                       addPermissions(b + "/" + kStrings, fs::perms::others_write);
+                   },
+                   SealFault::WritableByAnyone, kStrings}),
+    [](const ::testing::TestParamInfo<Unsealable>& info) { return std::string(info.param.name); });
+
+// Grants CAP_NET_BIND_SERVICE (a revision 2 capability set); false where this process may
+// not set file capabilities.
+bool grantCapability(const std::string& path) {
+    const std::uint32_t value[5] = {0x02000001u, 1u << 10, 0, 0, 0};
+    return ::setxattr(path.c_str(), "security.capability", value, sizeof value, 0) == 0;
+}
+
+TEST_F(SealTest, FileCapabilitiesAreRefusedBySealingAndByValidation) {
+    const std::string executable = bundle + "/Contents/MacOS/Sample";
+    ASSERT_TRUE(sealBundle(bundle, nullptr).ok);
+    if (!grantCapability(executable)) GTEST_SKIP() << "cannot set file capabilities here";
+    SealCheck check = validateSeal(bundle);
+    EXPECT_EQ(check.fault, SealFault::PrivilegedFile);
+    EXPECT_EQ(check.path, "Contents/MacOS/Sample");
+
+    SealOutcome refused = sealBundle(bundle, nullptr);
+    EXPECT_FALSE(refused.ok);
+    EXPECT_EQ(refused.message, "file carries set-id bits or capabilities: Contents/MacOS/Sample");
+
+    ASSERT_EQ(::removexattr(executable.c_str(), "security.capability"), 0);
+    ASSERT_TRUE(sealBundle(bundle, nullptr).ok);
+    EXPECT_TRUE(validateSeal(bundle).valid());
+}
+
+TEST_F(SealTest, EmptyFoldersAreSealedAndTheirLossBreaksTheSeal) {
+    fs::create_directories(bundle + "/Contents/Resources/empty");
+    ASSERT_TRUE(sealBundle(bundle, nullptr).ok);
+    ASSERT_TRUE(validateSeal(bundle).valid());
+    EXPECT_TRUE(validateSeal(bundle).seal->resources.folders.count("Contents/Resources/empty"));
+
+    fs::remove(bundle + "/Contents/Resources/empty");
+    SealCheck check = validateSeal(bundle);
+    EXPECT_EQ(check.fault, SealFault::MissingFile);
+    EXPECT_EQ(check.path, "Contents/Resources/empty");
+
+    fs::create_symlink("data", bundle + "/Contents/Resources/empty");
+    check = validateSeal(bundle);
+    EXPECT_EQ(check.fault, SealFault::ModifiedFile);
+    EXPECT_EQ(check.path, "Contents/Resources/empty");
+}
+
+TEST_F(SealTest, TheSealFolderItselfIsMadeOwnerWritableOnly) {
+    // Even under a umask that would let anyone write it.
+    const mode_t previous = ::umask(0);
+    const bool sealed = sealBundle(bundle, nullptr).ok;
+    ::umask(previous);
+    ASSERT_TRUE(sealed);
+    EXPECT_EQ(fs::status(bundle + "/Contents/_CodeSignature").permissions() & fs::perms::all,
+              fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                  fs::perms::others_read | fs::perms::others_exec);
+    EXPECT_TRUE(validateSeal(bundle).valid());
+}
+
+TEST_F(SealTest, InfoPlistIsJudgedAsGiven) {
+    ASSERT_TRUE(sealBundle(bundle, nullptr).ok);
+    const std::string sealed = readFile(bundle + "/Contents/Info.plist");
+    auto bytes = [](const std::string& text) {
+        return std::span(reinterpret_cast<const unsigned char*>(text.data()), text.size());
+    };
+    EXPECT_TRUE(validateSeal(bundle, bytes(sealed)).valid());
+
+    // Other bytes than the sealed ones fail, though the file on disk is untouched...
+    std::string other = sealed;
+    other.replace(other.find("com.example.Sample"), 18, "com.example.Other!");
+    SealCheck check = validateSeal(bundle, bytes(other));
+    EXPECT_EQ(check.fault, SealFault::ModifiedFile);
+    EXPECT_EQ(check.path, "Contents/Info.plist");
+    // ...and the sealed bytes pass though the file on disk has changed since.
+    writeFile(bundle + "/Contents/Info.plist", other);
+    EXPECT_TRUE(validateSeal(bundle, bytes(sealed)).valid());
+    EXPECT_EQ(validateSeal(bundle).fault, SealFault::ModifiedFile);
+}
 
 TEST_F(SealTest, AdHocSealRewrittenByAnyoneChangesTheCdhash) {
     // An ad-hoc seal vouches for nothing but its own cdhash: re-sealing a modified bundle

@@ -17,6 +17,7 @@ using testing::writeFile;
 struct ToolRun {
     int status;
     std::string out;
+    std::string err;
 };
 
 class SealToolTest : public ::testing::Test {
@@ -26,7 +27,8 @@ protected:
         std::string command = std::string(BUNDLE_SEAL_PATH) + " " + arguments + " >" + out + " 2>" +
                               dir.path() + "/err.txt";
         int status = std::system(command.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out)};
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out),
+                readFile(dir.path() + "/err.txt")};
     }
     TempDir dir;
 };
@@ -66,6 +68,49 @@ TEST_F(SealToolTest, KeygenThenSignedSeal) {
                                 team + "\"\n"),
               std::string::npos)
         << verified.out;
+}
+
+TEST_F(SealToolTest, RefusesWhatTheHostWouldRejectAndSaysWhy) {
+    const std::string app = makeBundle(dir.path(), "Tool.app");
+    const std::string root = std::filesystem::canonical(app).string();
+    std::filesystem::permissions(app + "/Contents/MacOS", std::filesystem::perms::others_write,
+                                 std::filesystem::perm_options::add);
+    ToolRun refused = run("seal " + app);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_EQ(refused.err, "bundle-seal: " + root + ": writable by anyone: Contents/MacOS\n");
+    EXPECT_EQ(run("verify " + app).status, 1);
+
+    std::filesystem::permissions(app + "/Contents/MacOS", std::filesystem::perms::others_write,
+                                 std::filesystem::perm_options::remove);
+    std::filesystem::permissions(app + "/Contents/Resources/strings.txt",
+                                 std::filesystem::perms::set_uid,
+                                 std::filesystem::perm_options::add);
+    refused = run("seal " + app);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, "bundle-seal: " + root +
+                               ": file carries set-id bits or capabilities: "
+                               "Contents/Resources/strings.txt\n");
+
+    // Mended, it seals, and the host's own check agrees.
+    std::filesystem::permissions(app + "/Contents/Resources/strings.txt",
+                                 std::filesystem::perms::set_uid,
+                                 std::filesystem::perm_options::remove);
+    EXPECT_EQ(run("seal " + app).status, 0);
+    ToolRun verified = run("verify " + app);
+    EXPECT_EQ(verified.status, 0);
+    EXPECT_NE(verified.out.find("valid: yes\n"), std::string::npos);
+
+    // A file whose executable bit changes after sealing breaks the seal.
+    std::filesystem::permissions(app + "/Contents/Resources/strings.txt",
+                                 std::filesystem::perms::owner_exec,
+                                 std::filesystem::perm_options::add);
+    ToolRun broken = run("verify " + app);
+    EXPECT_EQ(broken.status, 1);
+    EXPECT_NE(broken.out.find("valid: no (executable bit of a sealed file changed: "
+                              "Contents/Resources/strings.txt)"),
+              std::string::npos)
+        << broken.out;
 }
 
 TEST_F(SealToolTest, RefusesBadInput) {

@@ -23,12 +23,15 @@ std::vector<char*> pointers(const std::vector<std::string>& strings) {
 
 } // namespace
 
-Process::Process(const std::vector<std::string>& argv,
-                 const std::vector<std::string>& environment) {
+Process::Process(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
+                 InputMode input) {
     std::signal(SIGPIPE, SIG_IGN); // a child that exits early must not kill the test
     int in[2], out[2], err[2];
     if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0)
         throw std::runtime_error("pipe");
+    // The flag belongs to the read end's open file description, which the child inherits.
+    if (input == InputMode::NonBlocking && ::fcntl(in[0], F_SETFL, O_NONBLOCK) != 0)
+        throw std::runtime_error("fcntl");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, in[0], 0);

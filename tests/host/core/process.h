@@ -11,10 +11,14 @@
 
 namespace host::testing {
 
+// How the child's standard input is handed over: some launchers set O_NONBLOCK on it.
+enum class InputMode { Blocking, NonBlocking };
+
 class Process {
 public:
     // Starts `argv[0]` with exactly `environment` (NAME=value entries).
-    Process(const std::vector<std::string>& argv, const std::vector<std::string>& environment);
+    Process(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
+            InputMode input = InputMode::Blocking);
     ~Process();
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
+
 namespace host {
 namespace {
 
@@ -29,6 +32,8 @@ TEST(ReadRequestTest, ValidLinesYieldIdMethodAndParams) {
         {R"({"id":"a","method":"m","params":{"k":[1,{"z":null}]},"extra":1})", "a", "m",
          R"({"k":[1,{"z":null}]})"},
         {R"({"id":"\u00e9\ud83d\ude00\n","method":"m"})", "\u00e9\U0001F600\n", "m", "{}"},
+        // U+FEFF inside a string is just a character.
+        {"{\"id\":\"\xEF\xBB\xBF\",\"method\":\"m\"}", "\xEF\xBB\xBF", "m", "{}"},
     };
     for (const auto& c : cases) {
         const auto request = readRequest(c.line);
@@ -70,6 +75,12 @@ TEST(ReadRequestTest, InvalidLinesYieldNothing) {
         "{\"id\":\"\xc3\",\"method\":\"status\"}",
         R"({"id":"1","method":"status",})",
         R"(/*c*/{"id":"1","method":"status"})",
+        // A byte order mark is not whitespace, wherever it stands around the text.
+        "\xEF\xBB\xBF{\"id\":\"1\",\"method\":\"status\"}",
+        "\xEF\xBB\xBF {\"id\":\"1\",\"method\":\"status\"}",
+        " \xEF\xBB\xBF{\"id\":\"1\",\"method\":\"status\"}",
+        "{\"id\":\"1\",\"method\":\"status\"}\xEF\xBB\xBF",
+        "\xEF\xBB\xBF",
         deep,
         deepInParams,
     };
@@ -106,6 +117,32 @@ TEST(AnswerLineTest, SuccessAndFailureShapes) {
     // A result that is not an object is a fault of the engine, never passed on.
     EXPECT_EQ(answerLine("n", Json::array()), R"({"error":"engine_failed","id":"n"})"
                                               "\n");
+}
+
+TEST(AnswerLineTest, AResultWithoutAJsonFormIsWithheld) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    const struct {
+        const char* what;
+        Json result;
+        bool written;
+    } cases[] = {
+        {"NaN at the top", {{"x", nan}}, false},
+        {"infinity", {{"x", inf}}, false},
+        {"minus infinity", {{"x", -inf}}, false},
+        {"deep in arrays and objects", {{"a", {1, {{"b", {2.5, {{"c", nan}}}}}}}}, false},
+        {"finite extremes",
+         {{"max", std::numeric_limits<double>::max()}, {"minus zero", -0.0}},
+         true},
+        {"integers", {{"big", std::numeric_limits<std::int64_t>::min()}}, true},
+    };
+    for (const auto& c : cases) {
+        const auto line = answerLine("1", c.result);
+        EXPECT_EQ(line.has_value(), c.written) << c.what;
+        if (line) {
+            EXPECT_EQ(line->find("null"), std::string::npos) << c.what;
+        }
+    }
 }
 
 TEST(AnswerLineTest, EveryAnswerIsOneLine) {

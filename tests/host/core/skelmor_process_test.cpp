@@ -81,6 +81,7 @@ TEST_F(SkelmorTest, InvalidLinesGetNoAnswerAndTheNextLineIsAnswered) {
         R"({"id":"x","method":"status"} {})"
         "\n",
         "{\"id\":\"x\",\"method\":\"status\"\n",
+        "\xEF\xBB\xBF{\"id\":\"x\",\"method\":\"status\"}\n",
         std::string(60'000, '[') + "\n",
         R"({"id":"x","method":"clear","params":{"n":)" + std::string(30'000, '[') + "\n",
     };
@@ -145,6 +146,27 @@ TEST_F(SkelmorTest, EndOfInputDropsATrailingPartialLine) {
     EXPECT_EQ(host.readLine(), R"({"id":"whole","result":{"cleared":true}})"
                                "\n");
     finish();
+}
+
+TEST(SkelmorInputTest, ANonBlockingStandardInputIsWaitedOn) {
+    // A launcher that hands over standard input with O_NONBLOCK: nothing to read yet is
+    // not the end of input.
+    Process host({SKELMOR_PATH}, bareEnvironment(), testing::InputMode::NonBlocking);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(host.write(R"({"id":"late","method":"clear"})"
+                           "\n"));
+    EXPECT_EQ(host.readLine(), R"({"id":"late","result":{"cleared":true}})"
+                               "\n");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_TRUE(host.write(R"({"id":"later","method":"clear"})"
+                           "\n"));
+    EXPECT_EQ(host.readLine(), R"({"id":"later","result":{"cleared":true}})"
+                               "\n");
+    host.closeInput();
+    EXPECT_EQ(host.readRest(), "");
+    const int status = host.wait();
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST_F(SkelmorTest, ABurstIsAnsweredInOrderOneLineEach) {

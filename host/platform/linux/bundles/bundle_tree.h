@@ -1,6 +1,7 @@
 #pragma once
-// What a bundle holds on disk: its files and symbolic links by relative path, and the
-// entries of the seal's own folder, which the seal does not list.
+// What a bundle holds on disk: its files, folders and symbolic links by relative path, what
+// each may do beyond being read (execute, run with another identity, be rewritten by
+// anyone), and the entries of the seal's own folder, which the seal does not list.
 
 #include <cstdint>
 #include <map>
@@ -10,15 +11,32 @@
 
 namespace host::bundles {
 
-struct BundleTree {
-    std::map<std::string, std::uint64_t> files;  // relative path → size
-    std::map<std::string, std::string> symlinks; // relative path → link target
-    std::vector<std::string> sealFolderEntries;  // names in Contents/_CodeSignature
+// The bundle itself among the folders.
+inline constexpr const char* kBundleItself = ".";
+
+struct FileFacts {
+    std::uint64_t size = 0;
+    bool executable = false;       // any of the three execute bits
+    bool setId = false;            // set-user-ID or set-group-ID
+    bool capabilities = false;     // carries file capabilities (security.capability)
+    bool writableByAnyone = false; // the others' write bit
 };
 
-// Walks the bundle without following symbolic links. Nothing when a folder cannot be read
-// or something other than a file, folder or symbolic link is found (a FIFO, a socket, a
-// device), since those cannot be sealed.
+struct FolderFacts {
+    bool writableByAnyone = false; // anyone may add, remove or replace what it holds
+};
+
+struct BundleTree {
+    std::map<std::string, FileFacts> files;      // relative path → facts
+    std::map<std::string, std::string> symlinks; // relative path → link target
+    // Every folder, the bundle itself (kBundleItself) and the seal's folder included.
+    std::map<std::string, FolderFacts> folders;
+    std::vector<std::string> sealFolderEntries; // names in Contents/_CodeSignature
+};
+
+// Walks the bundle without following symbolic links. Nothing when a folder or an attribute
+// cannot be read, or something other than a file, folder or symbolic link is found (a
+// FIFO, a socket, a device), since those cannot be sealed.
 std::optional<BundleTree> walkBundle(const std::string& root);
 
 // Whether the symbolic link at `relativePath` with `target` resolves to a place inside

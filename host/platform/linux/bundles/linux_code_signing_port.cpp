@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "host/platform/linux/bundles/linux_bundle_port.h"
 #include "host/platform/linux/bundles/process_bundle.h"
 #include "host/platform/linux/bundles/requirement.h"
 #include "host/platform/linux/bundles/seal.h"
@@ -15,20 +16,22 @@ namespace {
 
 class SealedBundle final : public platform::StaticCode {
 public:
-    explicit SealedBundle(std::string root) : root(std::move(root)) {}
+    SealedBundle(std::string root, std::span<const unsigned char> infoPlist)
+        : root(std::move(root)), infoPlist_(infoPlist.begin(), infoPlist.end()) {}
     // The seal as last read; a strict check refreshes it.
     const Seal* seal() {
         if (!seal_) seal_ = readSeal(root).seal;
         return seal_ ? &*seal_ : nullptr;
     }
     bool validate() {
-        SealCheck check = validateSeal(root);
+        SealCheck check = validateSeal(root, infoPlist_);
         seal_ = std::move(check.seal);
         return check.valid();
     }
     const std::string root;
 
 private:
+    std::vector<unsigned char> infoPlist_; // as the bundle was opened
     std::optional<Seal> seal_;
 };
 
@@ -57,10 +60,15 @@ std::optional<Digest> hashFromStart(int fd) {
 } // namespace
 
 std::unique_ptr<platform::StaticCode>
-LinuxCodeSigningPort::createStaticCode(const std::string& bundleLocation) {
+LinuxCodeSigningPort::createStaticCode(const std::string& bundleLocation,
+                                       const platform::Bundle& opened) {
+    // Only a bundle this platform opened carries the Info.plist bytes the seal must vouch
+    // for; anything else has nothing that could be validated.
+    const auto* bundle = dynamic_cast<const LinuxBundle*>(&opened);
+    if (!bundle || bundle->root() != bundleLocation) return nullptr;
     struct stat info {};
     if (::stat(bundleLocation.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return nullptr;
-    return std::make_unique<SealedBundle>(bundleLocation);
+    return std::make_unique<SealedBundle>(bundleLocation, bundle->infoPlistBytes());
 }
 
 bool LinuxCodeSigningPort::checkStaticValidity(platform::StaticCode& code) {

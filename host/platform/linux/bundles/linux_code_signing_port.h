@@ -1,7 +1,8 @@
 #pragma once
 // Code signing over the bundle seal.
 //
-// Static validity is strict validation of the whole seal (seal.h). Live validity of a
+// Static validity is strict validation of the whole seal (seal.h), over the Info.plist
+// bytes that the bundle was opened with (linux_bundle_port.h). Live validity of a
 // process asks for three things: the process runs the bundle's sealed main executable
 // (/proc/PID/exe is that path), the bytes it runs hash to the sealed value (read through
 // /proc/PID/exe, so a binary replaced on disk after start is still judged by what runs),
@@ -15,8 +16,9 @@ namespace host::bundles {
 
 class LinuxCodeSigningPort final : public platform::CodeSigningPort {
 public:
-    std::unique_ptr<platform::StaticCode>
-    createStaticCode(const std::string& bundleLocation) override;
+    // Nothing unless `opened` is a LinuxBundle of that location.
+    std::unique_ptr<platform::StaticCode> createStaticCode(const std::string& bundleLocation,
+                                                           const platform::Bundle& opened) override;
     bool checkStaticValidity(platform::StaticCode& code) override;
     std::optional<platform::SigningInformation>
     signingInformation(platform::StaticCode& code) override;

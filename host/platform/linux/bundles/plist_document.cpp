@@ -95,8 +95,33 @@ plist_t dictDictionary(plist_t dict, const char* key) {
     return node;
 }
 
-std::optional<std::map<std::string, std::string>> stringEntries(plist_t dict) {
-    std::map<std::string, std::string> entries;
+std::optional<bool> dictBool(plist_t dict, const char* key) {
+    plist_t node = plist_dict_get_item(dict, key);
+    if (!node || plist_get_node_type(node) != PLIST_BOOLEAN) return std::nullopt;
+    std::uint8_t value = 0;
+    plist_get_bool_val(node, &value);
+    return value != 0;
+}
+
+std::optional<std::vector<std::string>> dictStringArray(plist_t dict, const char* key) {
+    plist_t node = plist_dict_get_item(dict, key);
+    if (!node || plist_get_node_type(node) != PLIST_ARRAY) return std::nullopt;
+    std::vector<std::string> items;
+    const std::uint32_t count = plist_array_get_size(node);
+    items.reserve(count);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        plist_t item = plist_array_get_item(node, i);
+        if (!item || plist_get_node_type(item) != PLIST_STRING) return std::nullopt;
+        std::uint64_t length = 0;
+        const char* text = plist_get_string_ptr(item, &length);
+        if (!text) return std::nullopt;
+        items.emplace_back(text, static_cast<std::size_t>(length));
+    }
+    return items;
+}
+
+std::optional<std::map<std::string, plist_t>> entries(plist_t dict) {
+    std::map<std::string, plist_t> found;
     DictIter cursor(dict);
     if (!cursor.iter) return std::nullopt;
     for (;;) {
@@ -105,13 +130,24 @@ std::optional<std::map<std::string, std::string>> stringEntries(plist_t dict) {
         plist_dict_next_item(dict, cursor.iter, &rawKey, &value);
         MallocPtr key(rawKey);
         if (!key) break;
-        if (!value || plist_get_node_type(value) != PLIST_STRING) return std::nullopt;
+        if (!value) return std::nullopt;
+        found.emplace(key.get(), value);
+    }
+    return found;
+}
+
+std::optional<std::map<std::string, std::string>> stringEntries(plist_t dict) {
+    auto all = entries(dict);
+    if (!all) return std::nullopt;
+    std::map<std::string, std::string> strings;
+    for (const auto& [key, value] : *all) {
+        if (plist_get_node_type(value) != PLIST_STRING) return std::nullopt;
         std::uint64_t length = 0;
         const char* text = plist_get_string_ptr(value, &length);
         if (!text) return std::nullopt;
-        entries.emplace(key.get(), std::string(text, static_cast<std::size_t>(length)));
+        strings.emplace(key, std::string(text, static_cast<std::size_t>(length)));
     }
-    return entries;
+    return strings;
 }
 
 std::string toXml(plist_t node) {

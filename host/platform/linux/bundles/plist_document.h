@@ -33,8 +33,14 @@ PlistPtr readPlistDictionary(const std::string& path, std::size_t limit);
 std::optional<std::string> dictString(plist_t dict, const char* key);
 std::optional<std::vector<unsigned char>> dictData(plist_t dict, const char* key);
 std::optional<std::uint64_t> dictUnsigned(plist_t dict, const char* key);
+std::optional<bool> dictBool(plist_t dict, const char* key);
 plist_t dictDictionary(plist_t dict, const char* key);
+// An array whose items are all strings; nothing when absent, not an array, or an item is not.
+std::optional<std::vector<std::string>> dictStringArray(plist_t dict, const char* key);
 
+// Every entry of a dictionary, by key (the nodes still belong to `dict`); nothing when it
+// cannot be walked.
+std::optional<std::map<std::string, plist_t>> entries(plist_t dict);
 // Every entry of a dictionary whose value is a string; nothing when any value is not.
 std::optional<std::map<std::string, std::string>> stringEntries(plist_t dict);
 

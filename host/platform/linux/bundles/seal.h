@@ -3,13 +3,18 @@
 //
 // Strict validation checks the whole seal: the signature where there is one and the team
 // it implies, the hash of CodeResources, the main executable that Info.plist names and its
-// hash, every listed file present with its hash, every listed symbolic link present with
-// its target and staying inside the bundle, and nothing unlisted (the seal's own files
-// excepted). Every byte of the bundle is read on every check; nothing is remembered.
+// hash, nothing in the bundle that grants more than the seal can vouch for (set-id bits,
+// file capabilities, a file or folder anyone may write), every listed file present with its
+// hash and its executable bit, every listed folder present, every listed symbolic link
+// present with its target and staying inside the bundle, and nothing unlisted (the seal's
+// own files excepted). Every byte of the bundle is read on every check; nothing is
+// remembered.
 
 #include <optional>
+#include <span>
 #include <string>
 
+#include "host/platform/linux/bundles/bundle_tree.h"
 #include "host/platform/linux/bundles/seal_format.h"
 
 namespace host::bundles {
@@ -30,9 +35,12 @@ enum class SealFault {
     ResourcesModified,  // CodeResources does not hash to the sealed value
     ExecutableMismatch, // main executable not the one Info.plist names, or not sealed as listed
     UnreadableBundle,   // a folder cannot be read, or a FIFO/socket/device inside
-    MissingFile,        // a listed file or link is gone
-    UnlistedFile,       // a file or link that the seal does not list
+    PrivilegedFile,     // a file with a set-user-ID or set-group-ID bit, or capabilities
+    WritableByAnyone,   // a file or folder (the bundle itself included) others may write
+    MissingFile,        // a listed file, folder or link is gone
+    UnlistedFile,       // a file, folder or link that the seal does not list
     ModifiedFile,       // a listed file with other contents, or a link with another target
+    ExecutableChanged,  // a listed file whose executable bit is not the sealed one
     SymlinkLeavesBundle,
 };
 
@@ -49,6 +57,16 @@ SealCheck readSeal(const std::string& bundleRoot);
 
 // Strict validation of the whole bundle (see above). `seal` is set whenever readable.
 SealCheck validateSeal(const std::string& bundleRoot);
+
+// The same, judging `infoPlist` as the bundle's Contents/Info.plist instead of reading it
+// again: the bytes a caller has already read (and reports values from) are the bytes the
+// seal must vouch for.
+SealCheck validateSeal(const std::string& bundleRoot, std::span<const unsigned char> infoPlist);
+
+// The first thing in `tree` that grants more than a seal can vouch for (see PrivilegedFile,
+// WritableByAnyone), or a check whose fault is None. Sealing refuses exactly what strict
+// validation rejects.
+SealCheck findUnsealable(const BundleTree& tree);
 
 // A short English description for people (the seal tool).
 const char* describe(SealFault fault);

@@ -5,7 +5,7 @@
 namespace host::bundles {
 namespace {
 
-constexpr std::uint64_t kFormatVersion = 1;
+constexpr std::uint64_t kFormatVersion = 2;
 
 PlistPtr parseDictionary(std::span<const unsigned char> bytes) {
     PlistPtr root = parsePlist(bytes);
@@ -38,6 +38,21 @@ void setString(plist_t dict, const char* key, const std::string& value) {
     plist_dict_set_item(dict, key, plist_new_string(value.c_str()));
 }
 
+// Inside the seal's own folder, which the seal cannot list.
+bool isInSealFolder(std::string_view path) {
+    const std::string_view folder = kSealFolder;
+    return path.starts_with(folder) && (path.size() == folder.size() || path[folder.size()] == '/');
+}
+
+std::optional<SealedFile> sealedFile(plist_t entry) {
+    if (!entry || plist_get_node_type(entry) != PLIST_DICT || plist_dict_get_size(entry) != 2)
+        return std::nullopt;
+    auto digest = dictDigest(entry, "hash");
+    auto executable = dictBool(entry, "executable");
+    if (!digest || !executable) return std::nullopt;
+    return SealedFile{*digest, *executable};
+}
+
 void setData(plist_t dict, const char* key, const std::vector<unsigned char>& value) {
     plist_dict_set_item(dict, key,
                         plist_new_data(reinterpret_cast<const char*>(value.data()), value.size()));
@@ -63,22 +78,30 @@ std::optional<CodeResources> parseCodeResources(std::span<const unsigned char> b
     if (!root) return std::nullopt;
     plist_t files = dictDictionary(root.get(), "files");
     plist_t links = dictDictionary(root.get(), "symlinks");
-    if (!files || !links) return std::nullopt;
-    auto fileEntries = stringEntries(files);
+    auto folders = dictStringArray(root.get(), "folders");
+    if (!files || !links || !folders) return std::nullopt;
+    auto fileEntries = entries(files);
     auto linkEntries = stringEntries(links);
     if (!fileEntries || !linkEntries) return std::nullopt;
 
+    // Each path names one thing: a file, a link or a folder, never two of them.
     CodeResources resources;
-    for (const auto& [path, hex] : *fileEntries) {
-        auto digest = digestFromHex(hex);
-        if (!digest || !isCleanRelativePath(path)) return std::nullopt;
-        resources.files.emplace(path, *digest);
+    for (const auto& [path, entry] : *fileEntries) {
+        auto file = sealedFile(entry);
+        if (!file || !isCleanRelativePath(path) || isInSealFolder(path)) return std::nullopt;
+        resources.files.emplace(path, *file);
     }
     for (const auto& [path, target] : *linkEntries) {
-        if (!isCleanRelativePath(path) || target.empty() || target.find('\0') != std::string::npos)
+        if (!isCleanRelativePath(path) || isInSealFolder(path) || target.empty() ||
+            target.find('\0') != std::string::npos)
             return std::nullopt;
         if (resources.files.count(path)) return std::nullopt;
         resources.symlinks.emplace(path, target);
+    }
+    for (const auto& path : *folders) {
+        if (!isCleanRelativePath(path) || isInSealFolder(path) || resources.files.count(path) ||
+            resources.symlinks.count(path) || !resources.folders.insert(path).second)
+            return std::nullopt;
     }
     return resources;
 }
@@ -118,13 +141,21 @@ std::optional<CodeSignatureRecord> parseCodeSignature(std::span<const unsigned c
 std::string serialize(const CodeResources& resources) {
     PlistPtr root = newVersionedDictionary();
     plist_t files = plist_new_dict();
-    for (const auto& [path, digest] : resources.files)
-        setString(files, path.c_str(), toHex(digest));
+    for (const auto& [path, file] : resources.files) {
+        plist_t entry = plist_new_dict();
+        setString(entry, "hash", toHex(file.digest));
+        plist_dict_set_item(entry, "executable", plist_new_bool(file.executable));
+        plist_dict_set_item(files, path.c_str(), entry);
+    }
     plist_dict_set_item(root.get(), "files", files);
     plist_t links = plist_new_dict();
     for (const auto& [path, target] : resources.symlinks)
         setString(links, path.c_str(), target);
     plist_dict_set_item(root.get(), "symlinks", links);
+    plist_t folders = plist_new_array();
+    for (const auto& path : resources.folders)
+        plist_array_append_item(folders, plist_new_string(path.c_str()));
+    plist_dict_set_item(root.get(), "folders", folders);
     return toXml(root.get());
 }
 

@@ -10,6 +10,7 @@
 #include "host/platform/linux/bundles/bundle_tree.h"
 #include "host/platform/linux/bundles/file_hasher.h"
 #include "host/platform/linux/bundles/info_plist.h"
+#include "host/platform/linux/bundles/seal.h"
 #include "host/platform/linux/bundles/seal_format.h"
 #include "host/platform/linux/bundles/unique_fd.h"
 
@@ -63,6 +64,10 @@ SealOutcome sealBundle(const std::string& bundleRoot, const PrivateKey* key) {
 
     auto tree = walkBundle(bundleRoot);
     if (!tree) return failure("the bundle cannot be read, or holds a FIFO, socket or device");
+    // What strict validation would reject is never sealed, and the reason is the same.
+    SealCheck unsealable = findUnsealable(*tree);
+    if (!unsealable.valid())
+        return failure(std::string(describe(unsealable.fault)) + ": " + unsealable.path);
     if (!tree->files.count(*executable))
         return failure(*executable + " is not a regular file in the bundle");
 
@@ -72,20 +77,23 @@ SealOutcome sealBundle(const std::string& bundleRoot, const PrivateKey* key) {
             return failure("symbolic link leaves the bundle: " + path);
         resources.symlinks.emplace(path, target);
     }
+    for (const auto& [path, facts] : tree->folders) {
+        if (path != kBundleItself) resources.folders.insert(path);
+    }
     std::vector<FileToHash> files;
-    for (const auto& [path, size] : tree->files)
-        files.push_back({bundleRoot + "/" + path, size});
+    for (const auto& [path, facts] : tree->files)
+        files.push_back({bundleRoot + "/" + path, facts.size});
     auto digests = hashFiles(files);
     std::size_t index = 0;
-    for (const auto& [path, size] : tree->files) {
+    for (const auto& [path, facts] : tree->files) {
         if (!digests[index]) return failure("cannot read " + path);
-        resources.files.emplace(path, *digests[index++]);
+        resources.files.emplace(path, SealedFile{*digests[index++], facts.executable});
     }
 
     CodeDirectory directory;
     directory.identifier = *identifier;
     directory.mainExecutable = *executable;
-    directory.mainExecutableHash = resources.files.at(*executable);
+    directory.mainExecutableHash = resources.files.at(*executable).digest;
     const std::string resourcesText = serialize(resources);
     directory.resourcesHash = sha256(resourcesText);
 
@@ -105,7 +113,13 @@ SealOutcome sealBundle(const std::string& bundleRoot, const PrivateKey* key) {
         signature->signature = std::move(*signed_);
     }
 
-    fs::create_directories(folder, error);
+    // Owner-writable only, whatever the umask: a seal folder others may write is refused.
+    fs::create_directory(folder, error);
+    if (!error)
+        fs::permissions(folder,
+                        fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                            fs::perms::others_read | fs::perms::others_exec,
+                        error);
     if (error) return failure("cannot create " + std::string(kSealFolder));
     const std::string base = folder.string() + "/";
     if (!writeFileAtomically(base + kCodeResourcesName, resourcesText) ||
