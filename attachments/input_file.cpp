@@ -1,5 +1,6 @@
 #include "attachments/input_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -54,9 +55,30 @@ std::optional<std::size_t> InputFile::readAt(std::uint64_t offset, void* buffer,
 }
 
 std::size_t InputCursor::read(void* buffer, std::size_t length) {
-    const std::size_t got = file_->readAt(position_, buffer, length).value_or(0);
-    position_ += got;
-    return got;
+    constexpr std::size_t kAhead = 64 * 1024;
+    auto* out = static_cast<unsigned char*>(buffer);
+    std::size_t done = 0;
+    while (done < length) {
+        if (position_ >= aheadStart_ && position_ < aheadStart_ + ahead_.size()) {
+            const auto at = static_cast<std::size_t>(position_ - aheadStart_);
+            const std::size_t n = std::min(length - done, ahead_.size() - at);
+            std::copy_n(ahead_.data() + at, n, out + done);
+            done += n;
+            position_ += n;
+            continue;
+        }
+        if (length - done >= kAhead) {
+            const std::size_t got = file_->readAt(position_, out + done, length - done).value_or(0);
+            position_ += got;
+            return done + got;
+        }
+        ahead_.resize(kAhead);
+        const std::size_t got = file_->readAt(position_, ahead_.data(), kAhead).value_or(0);
+        ahead_.resize(got);
+        aheadStart_ = position_;
+        if (got == 0) break;
+    }
+    return done;
 }
 
 } // namespace attachments

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace attachments {
 
@@ -39,13 +40,15 @@ private:
     std::uint64_t size_ = 0;
 };
 
-// A read position in an input file, for libraries that read through callbacks.
+// A read position in an input file, for libraries that read through callbacks. Small
+// reads (giflib asks for a byte or a 255-byte block at a time) are served from a buffer
+// read ahead; large ones go straight to the file.
 class InputCursor {
 public:
     explicit InputCursor(const InputFile& file) : file_(&file) {}
 
     // Reads up to `length` bytes and moves past them; fewer at the end of the file, and
-    // none after a read error.
+    // no more after a read error.
     std::size_t read(void* buffer, std::size_t length);
 
     void seek(std::uint64_t position) { position_ = position; }
@@ -55,6 +58,8 @@ public:
 private:
     const InputFile* file_;
     std::uint64_t position_ = 0;
+    std::vector<unsigned char> ahead_; // file bytes from aheadStart_ on
+    std::uint64_t aheadStart_ = 0;
 };
 
 } // namespace attachments

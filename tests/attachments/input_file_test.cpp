@@ -78,6 +78,38 @@ TEST(InputFile, ReadsAtAnyOffsetAndShortOnlyAtTheEnd) {
     EXPECT_EQ(std::string(buffer, 2), "12");
 }
 
+TEST(InputFile, ACursorReadsInAnyMixOfSizesAndSeeksAsTheFileSays) {
+    ScratchDir dir;
+    std::string bytes(300000, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>((i * 131) ^ (i >> 8));
+    testing::writeFile(dir / "input", bytes);
+    const auto file = InputFile::open(dir / "input");
+    ASSERT_TRUE(file);
+    InputCursor cursor(*file);
+    std::string got(100000, '\0');
+    std::uint64_t at = 0;
+    // Bytes and blocks as giflib asks for them, reads longer than the buffer, seeks
+    // backwards into what was read ahead and forwards past it.
+    const struct {
+        std::int64_t seekTo; // -1: read on
+        std::size_t length;
+    } steps[] = {{-1, 1},      {-1, 255},   {-1, 70000}, {10, 5},      {-1, 65536},
+                 {299990, 64}, {200000, 3}, {65530, 20}, {-1, 100000}, {0, 1}};
+    for (const auto& step : steps) {
+        if (step.seekTo >= 0) {
+            cursor.seek(static_cast<std::uint64_t>(step.seekTo));
+            at = static_cast<std::uint64_t>(step.seekTo);
+        }
+        const std::size_t n = cursor.read(got.data(), step.length);
+        const std::size_t want = std::min<std::size_t>(step.length, bytes.size() - at);
+        ASSERT_EQ(n, want) << "at " << at;
+        EXPECT_EQ(got.substr(0, n), bytes.substr(at, n)) << "at " << at;
+        at += n;
+        EXPECT_EQ(cursor.position(), at);
+    }
+}
+
 TEST(InputFile, KeepsReadingTheFileItOpenedWhateverIsDoneToTheName) {
     ScratchDir dir;
     testing::writeFile(dir / "input", "the original");

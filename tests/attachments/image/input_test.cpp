@@ -14,10 +14,16 @@ using namespace fixtures;
 
 namespace {
 
+// Noise that no codec compresses much, so that a file is far larger than what a reader
+// takes in ahead of time.
 Picture noise(int width, int height) {
     return makePicture(width, height, [](int x, int y) {
-        const auto v = static_cast<std::uint8_t>((x * 7919 + y * 104729) >> 3);
-        return Rgba{v, static_cast<std::uint8_t>(v * 3), static_cast<std::uint8_t>(x ^ y), 255};
+        std::uint32_t h = static_cast<std::uint32_t>(x) * 2654435761u ^
+                          static_cast<std::uint32_t>(y) * 2246822519u;
+        h ^= h >> 15;
+        h *= 2654435761u;
+        return Rgba{static_cast<std::uint8_t>(h), static_cast<std::uint8_t>(h >> 8),
+                    static_cast<std::uint8_t>(h >> 16), 255};
     });
 }
 
