@@ -42,8 +42,10 @@ void ScaleStage::piece(int rows, int x, int width, const unsigned char* pixels,
     }
     // Rows at the output size are at most 2000 pixels long: put them together whole.
     const auto rowBytes = static_cast<std::size_t>(format_.size.width) * 4;
-    if (rows < 1 || x != bandColumn_ || width < 1 || width > format_.size.width - x)
+    if (rows < 1 || x != bandColumn_ || (x > 0 && rows != bandRows_) || width < 1 ||
+        width > format_.size.width - x)
         failCannotPrepare();
+    bandRows_ = rows;
     band_.resize(rowBytes * static_cast<std::size_t>(rows));
     for (int r = 0; r < rows; ++r)
         std::copy_n(pixels + static_cast<std::size_t>(r) * stride,

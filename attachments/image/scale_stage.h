@@ -34,6 +34,7 @@ private:
     int passedRows_ = 0;              // rows passed on without the scaler
     std::vector<unsigned char> band_; // pieces of unscaled rows, put together
     int bandColumn_ = 0;              // where the next piece of the band starts
+    int bandRows_ = 0;
     std::optional<LanczosScaler> scaler_;
 };
 

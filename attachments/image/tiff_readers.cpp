@@ -12,6 +12,9 @@ namespace {
 // whole row is converted at once.
 constexpr std::size_t kWholeRowPixels = std::size_t{1} << 20;
 constexpr int kPieceColumns = 65536; // a multiple of 8: pieces start on whole bytes
+// A row of tiles that takes no more than this (16 MiB) is put together and goes on as
+// rows, which the row pipeline can hand to its second thread; longer ones go on in pieces.
+constexpr std::size_t kWholeBandBytes = std::size_t{16} << 20;
 
 const unsigned char* bytesOf(const std::vector<uint32_t>& pixels) {
     return reinterpret_cast<const unsigned char*>(pixels.data());
@@ -70,12 +73,14 @@ void readTiles(const TiffPixels& pixels, RowFormat format, RowSink& sink) {
     pixels.lib.GetField(pixels.tiff, TIFFTAG_TILELENGTH, &tileHeight);
     const tmsize_t tileBytes = pixels.lib.TileSize(pixels.tiff);
     if (tileWidth < 1 || tileHeight < 1 || tileBytes <= 0) failCannotPrepare();
-    format.inPieces = true;
-    std::vector<unsigned char> raw(static_cast<std::size_t>(tileBytes));
-    std::vector<uint32_t> rgba(std::size_t{tileWidth} * tileHeight);
-    sink.start(format);
     const auto width = static_cast<uint32_t>(pixels.size.width);
     const auto height = static_cast<uint32_t>(pixels.size.height);
+    const std::size_t bandPixels = std::size_t{width} * std::min(tileHeight, height);
+    format.inPieces = bandPixels * 4 > kWholeBandBytes;
+    std::vector<unsigned char> raw(static_cast<std::size_t>(tileBytes));
+    // A tile's pixels when it goes on as a piece, else the whole row of tiles.
+    std::vector<uint32_t> rgba(format.inPieces ? std::size_t{tileWidth} * tileHeight : bandPixels);
+    sink.start(format);
     for (uint32_t y = 0; y < height; y += tileHeight) {
         const uint32_t rows = std::min(tileHeight, height - y);
         for (uint32_t x = 0; x < width; x += tileWidth) {
@@ -83,11 +88,20 @@ void readTiles(const TiffPixels& pixels, RowFormat format, RowSink& sink) {
             if (pixels.lib.ReadTile(pixels.tiff, raw.data(), x, y, 0, 0) < 0 || pixels.failed)
                 failCannotPrepare();
             // The tile's rows are tileWidth pixels long; only `columns` of them are picture.
-            pixels.image.put.contig(&pixels.image, rgba.data(), x, y, columns, rows,
-                                    static_cast<int32_t>(tileWidth - columns), 0, raw.data());
-            sink.piece(static_cast<int>(rows), static_cast<int>(x), static_cast<int>(columns),
-                       bytesOf(rgba), std::size_t{columns} * 4);
+            const auto skew = static_cast<int32_t>(tileWidth - columns);
+            if (format.inPieces) {
+                pixels.image.put.contig(&pixels.image, rgba.data(), x, y, columns, rows, skew, 0,
+                                        raw.data());
+                sink.piece(static_cast<int>(rows), static_cast<int>(x), static_cast<int>(columns),
+                           bytesOf(rgba), std::size_t{columns} * 4);
+            } else {
+                pixels.image.put.contig(&pixels.image, rgba.data() + x, x, y, columns, rows, skew,
+                                        static_cast<int32_t>(width - columns), raw.data());
+            }
         }
+        if (format.inPieces) continue;
+        for (uint32_t r = 0; r < rows; ++r)
+            sink.row(reinterpret_cast<const unsigned char*>(rgba.data() + std::size_t{r} * width));
     }
 }
 

@@ -5,7 +5,8 @@
 //   by scanline, for strips of any height: libtiff decodes a strip row by row, so a
 //     picture stored as one strip is never held decoded (its compressed bytes are: this
 //     libtiff reads a strip's data whole, having been built without chunked strip reads);
-//   by tile, each tile handed on as a piece of its band of rows;
+//   by tile, a row of tiles put together into rows, or each tile handed on as a piece of
+//     its band of rows when the row of tiles would be large;
 //   through the RGBA interface itself, a strip or a row of tiles at a time, for what the
 //     other two cannot convert piece by piece (separate planes, subsampled YCbCr, OJPEG).
 
