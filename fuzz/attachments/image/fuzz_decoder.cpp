@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace {
@@ -30,8 +31,9 @@ struct Scratch {
     std::string input;
 };
 
-// One start(), then rows of size.width × 4 readable bytes, never more than size.height;
-// every byte is read, so that a short row is caught.
+// One start(), then rows of size.width × 4 readable bytes, never more than size.height,
+// whole or (when the format says so) in pieces that cover each band left to right; every
+// byte is read, so that a short row is caught.
 class CheckingSink : public attachments::RowSink {
 public:
     void start(const attachments::RowFormat& format) override {
@@ -45,22 +47,44 @@ public:
             std::abort();
     }
     void row(const unsigned char* pixels) override {
-        if (!started_ || pixels == nullptr || rows_ >= format_.size.height) std::abort();
+        if (!started_ || format_.inPieces || pixels == nullptr || rows_ >= format_.size.height)
+            std::abort();
         ++rows_;
-        unsigned sum = 0;
-        for (int i = 0; i < format_.size.width * 4; ++i)
-            sum += pixels[i];
-        checksum_ += sum;
+        read(pixels, format_.size.width * 4);
+    }
+    void piece(int rows, int x, int width, const unsigned char* pixels,
+               std::size_t stride) override {
+        if (!started_ || !format_.inPieces || pixels == nullptr || rows < 1 ||
+            rows > format_.size.height - rows_ || x != column_ || width < 1 ||
+            width > format_.size.width - x || stride < static_cast<std::size_t>(width) * 4 ||
+            (x > 0 && rows != bandRows_))
+            std::abort();
+        for (int r = 0; r < rows; ++r)
+            read(pixels + static_cast<std::size_t>(r) * stride, width * 4);
+        bandRows_ = rows;
+        column_ = x + width;
+        if (column_ < format_.size.width) return;
+        column_ = 0;
+        rows_ += rows;
     }
     // After a decode that returned normally: the whole picture came.
     void finished() const {
-        if (!started_ || rows_ != format_.size.height) std::abort();
+        if (!started_ || rows_ != format_.size.height || column_ != 0) std::abort();
     }
 
 private:
+    void read(const unsigned char* bytes, int count) {
+        unsigned sum = 0;
+        for (int i = 0; i < count; ++i)
+            sum += bytes[i];
+        checksum_ += sum;
+    }
+
     attachments::RowFormat format_;
     bool started_ = false;
     int rows_ = 0;
+    int column_ = 0;   // where the next piece of a band starts
+    int bandRows_ = 0; // the rows of the band being pieced
     unsigned checksum_ = 0;
 };
 
@@ -81,7 +105,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     }
     try {
-        auto decoder = attachments::FUZZ_OPENER(scratch.input);
+        // The file was just written, so it opens; each decoder then reads that descriptor.
+        std::optional<attachments::InputFile> file = attachments::InputFile::open(scratch.input);
+        if (!file) std::abort();
+        auto decoder = attachments::FUZZ_OPENER(std::move(*file));
         if (!decoder) std::abort(); // openers fail by raising, never by returning nothing
         // What openImage() refuses before anything is decoded.
         if (!attachments::acceptableSize(decoder->storedSize())) return 0;
