@@ -90,7 +90,9 @@ bool VirtualSession::startDisplay(std::optional<std::string> display) {
     xvfb_ = std::make_unique<Process>(command, base);
     const auto number = xvfb_->readLine(std::chrono::seconds(20));
     if (!number) return false;
-    display_ = ":" + trimmed(*number);
+    std::string name = trimmed(*number);
+    name.insert(name.begin(), ':');
+    display_.swap(name);
     return true;
 }
 
