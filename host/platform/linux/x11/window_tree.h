@@ -2,6 +2,7 @@
 // The top-level windows of the X display as the window server's list sees them: the root's
 // children, front to back, each with the application window (client) it frames.
 
+#include "host/platform/linux/window_layers.h"
 #include "host/platform/linux/x11/x_connection.h"
 #include "host/platform/window_server_port.h"
 
@@ -10,17 +11,7 @@
 
 namespace host::platform::x11 {
 
-// Layers of the original window server, so that the host's rules read the same:
-// ordinary application windows are 0.
-namespace layer {
-inline constexpr std::int64_t kDesktop = -2147483623;
-inline constexpr std::int64_t kNormal = 0;
-inline constexpr std::int64_t kFloating = 3;
-inline constexpr std::int64_t kDock = 20;
-inline constexpr std::int64_t kNotification = 23;
-inline constexpr std::int64_t kMenu = 101;
-inline constexpr std::int64_t kTooltip = 2147483630;
-} // namespace layer
+namespace layer = linux_desktop::layer;
 
 struct TopLevel {
     xcb_window_t frame = XCB_NONE;  // the root's child
