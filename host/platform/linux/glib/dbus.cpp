@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <sys/stat.h>
 
+#include <utility>
+
 namespace host::platform::linux_desktop::dbus {
 namespace {
 
@@ -61,21 +63,6 @@ Variant call(GDBusConnection* bus, const char* destination, const char* path, co
 
 namespace {
 
-// Makes `context` the thread's default while it lives: asynchronous calls started meanwhile
-// deliver their replies there, and nowhere else.
-class ThreadDefaultContext {
-public:
-    explicit ThreadDefaultContext(GMainContext* context) : context_(context) {
-        g_main_context_push_thread_default(context_);
-    }
-    ~ThreadDefaultContext() { g_main_context_pop_thread_default(context_); }
-    ThreadDefaultContext(const ThreadDefaultContext&) = delete;
-    ThreadDefaultContext& operator=(const ThreadDefaultContext&) = delete;
-
-private:
-    GMainContext* context_;
-};
-
 struct PendingReplies {
     std::vector<Variant> replies;
     std::size_t outstanding = 0;
@@ -117,15 +104,54 @@ std::vector<Variant> callTogether(GDBusConnection* bus, std::span<const Call> ca
     return std::move(pending.replies);
 }
 
-std::optional<bool> booleanProperty(GDBusConnection* bus, const char* destination, const char* path,
-                                    const char* interface, const char* name) {
+namespace {
+
+void signalled(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
+               GVariant* parameters, gpointer data) {
+    (*static_cast<Subscription::Handler*>(data))(parameters);
+}
+
+} // namespace
+
+Subscription::Subscription(GDBusConnection* bus, const char* sender, const char* path,
+                           const char* interface, const char* member, Handler handler) {
+    if (bus == nullptr) return;
+    bus_ = glib::share(bus);
+    id_ = g_dbus_connection_signal_subscribe(
+        bus, sender, interface, member, path, nullptr, G_DBUS_SIGNAL_FLAGS_NONE, &signalled,
+        new Handler(std::move(handler)), [](gpointer data) { delete static_cast<Handler*>(data); });
+}
+
+Subscription::~Subscription() {
+    if (id_ != 0) g_dbus_connection_signal_unsubscribe(bus_.get(), id_);
+}
+
+Subscription::Subscription(Subscription&& other) noexcept
+    : bus_(std::move(other.bus_)), id_(std::exchange(other.id_, 0)) {}
+
+Subscription& Subscription::operator=(Subscription&& other) noexcept {
+    if (this != &other) {
+        if (id_ != 0) g_dbus_connection_signal_unsubscribe(bus_.get(), id_);
+        bus_ = std::move(other.bus_);
+        id_ = std::exchange(other.id_, 0);
+    }
+    return *this;
+}
+
+Variant property(GDBusConnection* bus, const char* destination, const char* path,
+                 const char* interface, const char* name) {
     Variant reply = call(bus, destination, path, "org.freedesktop.DBus.Properties", "Get",
                          g_variant_new("(ss)", interface, name), "(v)");
-    if (!reply) return std::nullopt;
+    if (!reply) return nullptr;
     Variant value(g_variant_get_child_value(reply.get(), 0));
-    Variant inner(g_variant_get_variant(value.get()));
-    if (!g_variant_is_of_type(inner.get(), G_VARIANT_TYPE_BOOLEAN)) return std::nullopt;
-    return g_variant_get_boolean(inner.get()) != FALSE;
+    return Variant(g_variant_get_variant(value.get()));
+}
+
+std::optional<bool> booleanProperty(GDBusConnection* bus, const char* destination, const char* path,
+                                    const char* interface, const char* name) {
+    Variant value = property(bus, destination, path, interface, name);
+    if (!value || !g_variant_is_of_type(value.get(), G_VARIANT_TYPE_BOOLEAN)) return std::nullopt;
+    return g_variant_get_boolean(value.get()) != FALSE;
 }
 
 } // namespace host::platform::linux_desktop::dbus

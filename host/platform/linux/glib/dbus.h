@@ -6,6 +6,7 @@
 
 #include <gio/gio.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -48,8 +49,45 @@ struct Call {
 // failed. The short timeout applies to each.
 std::vector<Variant> callTogether(GDBusConnection* bus, std::span<const Call> calls);
 
+// A property's value through org.freedesktop.DBus.Properties.Get; nothing on any error.
+Variant property(GDBusConnection* bus, const char* destination, const char* path,
+                 const char* interface, const char* name);
+
 // A property as a boolean, through org.freedesktop.DBus.Properties.Get.
 std::optional<bool> booleanProperty(GDBusConnection* bus, const char* destination, const char* path,
                                     const char* interface, const char* name);
+
+// Makes `context` the thread's default while it lives: signal subscriptions and asynchronous
+// calls made meanwhile deliver there, and nowhere else.
+class ThreadDefaultContext {
+public:
+    explicit ThreadDefaultContext(GMainContext* context) : context_(context) {
+        g_main_context_push_thread_default(context_);
+    }
+    ~ThreadDefaultContext() { g_main_context_pop_thread_default(context_); }
+    ThreadDefaultContext(const ThreadDefaultContext&) = delete;
+    ThreadDefaultContext& operator=(const ThreadDefaultContext&) = delete;
+
+private:
+    GMainContext* context_;
+};
+
+// One signal subscription, dispatched from the thread-default context of the thread that
+// made it, and ended when it goes. The handler gets the signal's parameters.
+class Subscription {
+public:
+    using Handler = std::function<void(GVariant* parameters)>;
+    Subscription() = default;
+    Subscription(GDBusConnection* bus, const char* sender, const char* path, const char* interface,
+                 const char* member, Handler handler);
+    ~Subscription();
+    Subscription(Subscription&& other) noexcept;
+    Subscription& operator=(Subscription&& other) noexcept;
+    explicit operator bool() const { return id_ != 0; }
+
+private:
+    Connection bus_;
+    guint id_ = 0;
+};
 
 } // namespace host::platform::linux_desktop::dbus
