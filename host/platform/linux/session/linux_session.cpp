@@ -12,14 +12,18 @@ namespace {
 
 using Deliver = std::function<void(ScreenNotification)>;
 
-// The screen savers that announce and report the lock: the freedesktop one and GNOME's.
+// The screen savers that announce and report the lock: the freedesktop one, GNOME's, and
+// GNOME Shell's own screen shield, which GNOME's relays and which answers even before
+// anything started that relay.
 struct ScreenSaverService {
     const char* name;
     const char* path;
+    const char* interface;
 };
 constexpr ScreenSaverService screenSavers[] = {
-    {"org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver"},
-    {"org.gnome.ScreenSaver", "/org/gnome/ScreenSaver"},
+    {"org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver", "org.freedesktop.ScreenSaver"},
+    {"org.gnome.ScreenSaver", "/org/gnome/ScreenSaver", "org.gnome.ScreenSaver"},
+    {"org.gnome.Shell.ScreenShield", "/org/gnome/ScreenSaver", "org.gnome.ScreenSaver"},
 };
 
 struct LogindFacts {
@@ -103,7 +107,7 @@ public:
         if (bus == nullptr) return;
         for (const auto& saver : screenSavers) {
             signalIds_.push_back(g_dbus_connection_signal_subscribe(
-                bus, nullptr, saver.name, "ActiveChanged", nullptr, nullptr,
+                bus, saver.name, saver.interface, "ActiveChanged", saver.path, nullptr,
                 G_DBUS_SIGNAL_FLAGS_NONE, &LinuxSession::activeChanged,
                 new std::weak_ptr<Deliver>(weak),
                 [](gpointer data) { delete static_cast<std::weak_ptr<Deliver>*>(data); }));
@@ -153,7 +157,7 @@ private:
     std::optional<bool> screenSaverActive() {
         std::vector<dbus::Call> calls;
         for (const auto& saver : screenSavers)
-            calls.push_back({saver.name, saver.path, saver.name, "GetActive", "(b)"});
+            calls.push_back({saver.name, saver.path, saver.interface, "GetActive", "(b)"});
         std::optional<bool> result;
         for (const auto& reply : dbus::callTogether(sessionBus(), calls)) {
             if (!reply) continue;
