@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
 # Runs one command on a private virtual desktop and tears the desktop down afterwards:
 #   tools/desktop/run.sh CMD [ARGS...]
-# The desktop is an Xvfb display (with Composite) on a free display number, a private
-# session bus, the openbox window manager, the accessibility bus and registry, and a fake
-# org.freedesktop.ScreenSaver service for lock tests (tools/desktop/screensaver.py; lock
-# and unlock with tools/desktop/screensaver.sh on|off). CMD inherits DISPLAY,
+# DESKTOP chooses the desktop:
+# - x11 (the default): an Xvfb display (with Composite) on a free display number, the
+#   openbox window manager, and a fake org.freedesktop.ScreenSaver service for lock tests
+#   (tools/desktop/screensaver.py).
+# - gnome-wayland: GNOME Shell headless on Wayland with a virtual monitor, a private system
+#   bus with a stand-in login manager (tools/desktop/logind.py), PipeWire, and the host's
+#   Shell extension installed and enabled. Its screen shield locks for real.
+# Both have a private session bus and the accessibility bus and registry. Lock and unlock
+# with tools/desktop/screensaver.sh on|off. CMD inherits DISPLAY or WAYLAND_DISPLAY,
 # DBUS_SESSION_BUS_ADDRESS, AT_SPI_BUS_ADDRESS, a temporary writable HOME and
-# XDG_RUNTIME_DIR, and TARNWICK_DESKTOP=1. The exit status is CMD's.
+# XDG_RUNTIME_DIR, and TARNWICK_DESKTOP (x11 or gnome-wayland). The exit status is CMD's.
 #
 # Only the processes started here are ended, by their ids, on every path (also when this
 # script is interrupted). DESKTOP_SCREEN overrides the screen size (default 1280x1024).
@@ -19,6 +24,11 @@ if [ $# -eq 0 ]; then
 fi
 
 screen=${DESKTOP_SCREEN:-1280x1024}
+desktop=${DESKTOP:-x11}
+case "$desktop" in
+x11 | gnome-wayland) ;;
+*) echo "desktop: DESKTOP must be x11 or gnome-wayland, not $desktop" >&2; exit 2 ;;
+esac
 pids=()        # started here, ended in reverse order
 cmd_pid=""
 state=$(mktemp -d "${TMPDIR:-/tmp}/desktop.XXXXXX")
@@ -70,31 +80,23 @@ trap 'exit 130' INT
 trap 'exit 143' TERM
 trap 'exit 129' HUP
 
-for tool in Xvfb dbus-daemon openbox gdbus xprop /usr/bin/python3; do
-    command -v "$tool" >/dev/null || fail "missing $tool (run tools/install-deps.sh)"
-done
 launcher=/usr/libexec/at-spi-bus-launcher
 registryd=/usr/libexec/at-spi2-registryd
 [ -x "$launcher" ] && [ -x "$registryd" ] || fail "missing at-spi2-core"
-
+needs() {
+    local tool
+    for tool in "$@"; do
+        command -v "$tool" >/dev/null || fail "missing $tool (run tools/install-deps.sh)"
+    done
+}
+needs dbus-daemon gdbus /usr/bin/python3
 export HOME=$state/home XDG_RUNTIME_DIR=$state/runtime
 mkdir -p "$HOME" && mkdir -m 0700 "$XDG_RUNTIME_DIR"
 export XDG_CONFIG_HOME=$HOME/.config XDG_CACHE_HOME=$HOME/.cache XDG_DATA_HOME=$HOME/.local/share
-export GSETTINGS_BACKEND=memory GDK_BACKEND=x11 NO_AT_BRIDGE=
-unset NO_AT_BRIDGE WAYLAND_DISPLAY SESSION_MANAGER
+export GSETTINGS_BACKEND=memory
+unset NO_AT_BRIDGE WAYLAND_DISPLAY DISPLAY SESSION_MANAGER
 
-# 1. The X server picks a free display and writes its number when it accepts clients.
-mkfifo "$state/displayfd"
-exec {displayfd}<>"$state/displayfd"
-Xvfb -displayfd "$displayfd" -screen 0 "${screen}x24" -nolisten tcp +extension COMPOSITE \
-    -noreset >"$state/xvfb.log" 2>&1 &
-pids+=($!)
-number=""
-read -r -t 10 -u "$displayfd" number || fail "Xvfb did not start: $(tail -3 "$state/xvfb.log")"
-exec {displayfd}<&-
-export DISPLAY=:$number
-
-# 2. The session bus; it forks once it listens.
+# The session bus; it forks once it listens.
 bus=$(dbus-daemon --session --fork --print-address=1 --print-pid=1 \
     --address="unix:path=$XDG_RUNTIME_DIR/bus") || fail "dbus-daemon did not start"
 export DBUS_SESSION_BUS_ADDRESS=$(sed -n 1p <<<"$bus")
@@ -106,39 +108,97 @@ has_owner() { # BUS-ARGS... NAME
         --method org.freedesktop.DBus.NameHasOwner "$name" | grep -q true
 }
 
-# 3. The window manager: ready once it announces itself on the root window.
-openbox --sm-disable >"$state/openbox.log" 2>&1 &
-pids+=($!)
-wait_for 10 openbox sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
-
-# 4. The accessibility bus and its registry.
-"$launcher" --launch-immediately >"$state/atspi.log" 2>&1 &
-pids+=($!)
-launcher_pid=$!
-wait_for 10 "the accessibility bus" has_owner --session org.a11y.Bus
-a11y=""
-get_a11y() {
-    a11y=$(gdbus call --session --dest org.a11y.Bus --object-path /org/a11y/bus \
-        --method org.a11y.Bus.GetAddress | sed -n "s/^('\(.*\)',)$/\1/p")
-    [ -n "$a11y" ]
+# The accessibility bus and its registry.
+start_accessibility() {
+    "$launcher" --launch-immediately >"$state/atspi.log" 2>&1 &
+    pids+=($!)
+    launcher_pid=$!
+    wait_for 10 "the accessibility bus" has_owner --session org.a11y.Bus
+    local a11y=""
+    get_a11y() {
+        a11y=$(gdbus call --session --dest org.a11y.Bus --object-path /org/a11y/bus \
+            --method org.a11y.Bus.GetAddress | sed -n "s/^('\(.*\)',)$/\1/p")
+        [ -n "$a11y" ]
+    }
+    wait_for 10 "the accessibility bus address" get_a11y
+    get_a11y
+    export AT_SPI_BUS_ADDRESS=$a11y
+    # The launcher's own bus daemon is ours too: end it with the launcher.
+    for child in $(cat /proc/"$launcher_pid"/task/*/children 2>/dev/null); do
+        pids+=("$child")
+    done
+    "$registryd" >"$state/registryd.log" 2>&1 &
+    pids+=($!)
+    wait_for 10 "the accessibility registry" has_owner --address "$a11y" org.a11y.atspi.Registry
 }
-wait_for 10 "the accessibility bus address" get_a11y
-get_a11y
-export AT_SPI_BUS_ADDRESS=$a11y
-# The launcher's own bus daemon is ours too: end it with the launcher.
-for child in $(cat /proc/"$launcher_pid"/task/*/children 2>/dev/null); do
-    pids+=("$child")
-done
-"$registryd" >"$state/registryd.log" 2>&1 &
-pids+=($!)
-wait_for 10 "the accessibility registry" has_owner --address "$a11y" org.a11y.atspi.Registry
 
-# 5. The fake screen saver for lock tests.
-/usr/bin/python3 "$here/screensaver.py" >"$state/screensaver.log" 2>&1 &
-pids+=($!)
-wait_for 10 "the screen saver service" has_owner --session org.freedesktop.ScreenSaver
+start_x11() {
+    needs Xvfb openbox xprop
+    export GDK_BACKEND=x11
+    # The X server picks a free display and writes its number when it accepts clients.
+    mkfifo "$state/displayfd"
+    exec {displayfd}<>"$state/displayfd"
+    Xvfb -displayfd "$displayfd" -screen 0 "${screen}x24" -nolisten tcp +extension COMPOSITE \
+        -noreset >"$state/xvfb.log" 2>&1 &
+    pids+=($!)
+    number=""
+    read -r -t 10 -u "$displayfd" number || fail "Xvfb did not start: $(tail -3 "$state/xvfb.log")"
+    exec {displayfd}<&-
+    export DISPLAY=:$number
 
-export TARNWICK_DESKTOP=1
+    # The window manager: ready once it announces itself on the root window.
+    openbox --sm-disable >"$state/openbox.log" 2>&1 &
+    pids+=($!)
+    wait_for 10 openbox sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
+
+    start_accessibility
+
+    # The fake screen saver for lock tests.
+    /usr/bin/python3 "$here/screensaver.py" >"$state/screensaver.log" 2>&1 &
+    pids+=($!)
+    wait_for 10 "the screen saver service" has_owner --session org.freedesktop.ScreenSaver
+}
+
+start_gnome_wayland() {
+    needs gnome-shell gnome-extensions pipewire wireplumber
+    export GDK_BACKEND=wayland XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=GNOME XDG_SESSION_ID=1
+    # GNOME Shell asks the system bus for its login session: a private one, with a stand-in.
+    local system
+    system=$(dbus-daemon --session --fork --print-address=1 --print-pid=1 \
+        --address="unix:path=$state/system_bus") || fail "the system bus did not start"
+    export DBUS_SYSTEM_BUS_ADDRESS=$(sed -n 1p <<<"$system")
+    pids+=("$(sed -n 2p <<<"$system")")
+    /usr/bin/python3 "$here/logind.py" >"$state/logind.log" 2>&1 &
+    pids+=($!)
+    wait_for 10 "the login manager" has_owner --system org.freedesktop.login1
+
+    pipewire >"$state/pipewire.log" 2>&1 &
+    pids+=($!)
+    wait_for 10 pipewire test -S "$XDG_RUNTIME_DIR/pipewire-0"
+    wireplumber >"$state/wireplumber.log" 2>&1 &
+    pids+=($!)
+
+    start_accessibility
+
+    # The Shell finds extensions when it starts; enabling one takes effect at once.
+    local uuid=skelmor@tarnwick
+    mkdir -p "$XDG_DATA_HOME/gnome-shell/extensions"
+    cp -r "$here/../../host/platform/linux/gnome/extension" \
+        "$XDG_DATA_HOME/gnome-shell/extensions/$uuid"
+    gnome-shell --headless --wayland --no-x11 --virtual-monitor "$screen" \
+        >"$state/gnome-shell.log" 2>&1 &
+    pids+=($!)
+    wait_for 20 "GNOME Shell" has_owner --session org.gnome.Shell
+    wait_for 10 "the Wayland socket" test -S "$XDG_RUNTIME_DIR/wayland-0"
+    export WAYLAND_DISPLAY=wayland-0
+    gnome-extensions enable "$uuid" || fail "the extension could not be enabled"
+    wait_for 10 "the extension" gdbus call --session --dest org.gnome.Shell \
+        --object-path /org/tarnwick/Skelmor --method org.tarnwick.Skelmor.Windows.List
+}
+
+start_$(tr - _ <<<"$desktop")
+
+export TARNWICK_DESKTOP=$desktop
 "$@" &
 cmd_pid=$!
 wait "$cmd_pid"

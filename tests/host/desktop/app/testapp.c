@@ -3,7 +3,8 @@
  * Normal mode: one window "Test App" with a colour strip (solid magenta, so a capture can be
  * checked), a text entry, a password entry, a push button and a scrollable multi-line text
  * view. It reports on stdout, one line each, what happens to it:
- *   ready pid=P window=XID        the window is mapped (XID: its own X window, decimal)
+ *   ready pid=P window=XID        the window is mapped (XID: its own X window, decimal;
+ *                                 0 on Wayland, where windows have no client-side number)
  *   focus NAME                    keyboard focus moved to widget NAME (entry, password,
  *                                 button, view) or to none
  *   active yes|no                 the window became active or inactive
@@ -14,7 +15,9 @@
  *   focused NAME                  answer to "focus NAME"
  *   active yes|no                 also the answer to "active"
  *   geometry NAME X Y W H         answer to "geometry NAME": the widget's top-left corner
- *                                 in root coordinates and its size ("none" if unknown)
+ *                                 in root coordinates and its size ("none" if unknown); on
+ *                                 Wayland relative to the window's own surface, since a
+ *                                 Wayland client does not know where it is
  *   values entry=TEXT password=LENGTH scroll=VALUE   answer to "report"
  *   page VALUE                    answer to "page": the text view's page size (pixels)
  *   activated NAME                Enter was done on widget NAME (entry, readonly, spin)
@@ -126,7 +129,12 @@ static void on_active(GObject* o, GParamSpec* p, gpointer data) {
     printf("active %s\n", gtk_window_is_active(GTK_WINDOW(o)) ? "yes" : "no");
 }
 
+static gboolean on_x11(void) {
+    return GDK_IS_X11_DISPLAY(gdk_display_get_default());
+}
+
 static void set_cardinal(GdkWindow* w, const char* property, unsigned long value) {
+    if (!on_x11()) return;
     Display* display = GDK_WINDOW_XDISPLAY(w);
     XChangeProperty(display, GDK_WINDOW_XID(w), XInternAtom(display, property, False), XA_CARDINAL,
                     32, PropModeReplace, (const unsigned char*)&value, 1);
@@ -140,7 +148,7 @@ static void on_map(GtkWidget* w, GdkEvent* e, gpointer data) {
     if (claimed_pid >= 0) set_cardinal(own, "_NET_WM_PID", (unsigned long)claimed_pid);
     if (opacity >= 0) set_cardinal(own, "_NET_WM_WINDOW_OPACITY", (unsigned long)(opacity * 4294967295.0));
     printf("ready pid=%d window=%lu\n", (int)getpid(),
-           (unsigned long)gdk_x11_window_get_xid(gtk_widget_get_window(w)));
+           on_x11() ? (unsigned long)gdk_x11_window_get_xid(own) : 0UL);
 }
 
 static gboolean draw_solid(GtkWidget* w, cairo_t* cr, gpointer rgb) {
@@ -203,8 +211,11 @@ static void run_command(const char* line) {
     } else if (strcmp(line, "active") == 0) {
         printf("active %s\n", gtk_window_is_active(GTK_WINDOW(window)) ? "yes" : "no");
     } else if (strcmp(line, "present") == 0) {
-        gtk_window_present_with_time(GTK_WINDOW(window),
-                                     gdk_x11_get_server_time(gtk_widget_get_window(window)));
+        if (on_x11())
+            gtk_window_present_with_time(GTK_WINDOW(window),
+                                         gdk_x11_get_server_time(gtk_widget_get_window(window)));
+        else
+            gtk_window_present(GTK_WINDOW(window));
     } else if (sscanf(line, "move %d %d", &x, &y) == 2) {
         gtk_window_move(GTK_WINDOW(window), x, y);
     } else if (strcmp(line, "report") == 0 && entry) {
