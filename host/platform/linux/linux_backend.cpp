@@ -1,11 +1,11 @@
 // The Linux platform: which desktop backend serves is decided here, at start, by the
 // desktop the process finds, the way desktop programs find it.
 //
+// - GNOME Wayland when WAYLAND_DISPLAY is set and GNOME Shell answers on the session bus
+//   (XWayland's DISPLAY would show only the few X11 clients there);
 // - X11 when DISPLAY reaches an X server;
 // - otherwise the session-less desktop: no display server, so no session, no windows and
 //   no captures, while bundles and seals still answer.
-// A GNOME Wayland backend goes before X11 here, chosen when WAYLAND_DISPLAY reaches a GNOME
-// Shell that carries the host's extension; it supplies a DisplayServer of its own.
 
 #include "host/platform/absent_ports.h"
 #include "host/platform/backend.h"
@@ -15,6 +15,7 @@
 #include "host/platform/linux/bundles/linux_workspace_port.h"
 #include "host/platform/linux/bundles/process_bundle.h"
 #include "host/platform/linux/display_server.h"
+#include "host/platform/linux/gnome/gnome_desktop.h"
 #include "host/platform/linux/glib/glib_main_loop.h"
 #include "host/platform/linux/glib/quiet_logs.h"
 #include "host/platform/linux/session/linux_session.h"
@@ -35,6 +36,7 @@ DisplayServer sessionless() {
 }
 
 DisplayServer findDisplayServer() {
+    if (auto gnome = gnome::openGnomeDesktop()) return std::move(*gnome);
     if (auto x11 = x11::openX11Desktop()) return std::move(*x11);
     return sessionless();
 }

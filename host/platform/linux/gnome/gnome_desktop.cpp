@@ -1,0 +1,26 @@
+#include "host/platform/linux/gnome/gnome_desktop.h"
+
+#include "host/platform/absent_ports.h"
+#include "host/platform/linux/gnome/gnome_display_facts.h"
+#include "host/platform/linux/gnome/shell_windows.h"
+
+#include <cstdlib>
+
+namespace host::platform::gnome {
+
+std::optional<linux_desktop::DisplayServer> openGnomeDesktop() {
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if (wayland == nullptr || *wayland == '\0') return std::nullopt;
+    auto bus = linux_desktop::dbus::connectSessionBus();
+    if (!bus) return std::nullopt;
+    auto facts = std::make_unique<GnomeDisplayFacts>(glib::share(bus.get()));
+    if (!facts->reachable()) return std::nullopt;
+    linux_desktop::DisplayServer server;
+    server.windowServer = std::make_unique<ShellWindowServer>(std::move(bus));
+    server.capture = std::make_unique<NoCapture>();
+    server.events = std::make_unique<NoEvents>();
+    server.facts = std::move(facts);
+    return server;
+}
+
+} // namespace host::platform::gnome
