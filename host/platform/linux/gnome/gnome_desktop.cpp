@@ -2,6 +2,7 @@
 
 #include "host/platform/absent_ports.h"
 #include "host/platform/linux/gnome/gnome_display_facts.h"
+#include "host/platform/linux/gnome/screencast_capture.h"
 #include "host/platform/linux/gnome/shell_windows.h"
 
 #include <cstdlib>
@@ -16,8 +17,8 @@ std::optional<linux_desktop::DisplayServer> openGnomeDesktop() {
     auto facts = std::make_unique<GnomeDisplayFacts>(glib::share(bus.get()));
     if (!facts->reachable()) return std::nullopt;
     linux_desktop::DisplayServer server;
+    server.capture = std::make_unique<ScreenCastCapture>(glib::share(bus.get()));
     server.windowServer = std::make_unique<ShellWindowServer>(std::move(bus));
-    server.capture = std::make_unique<NoCapture>();
     server.events = std::make_unique<NoEvents>();
     server.facts = std::move(facts);
     return server;

@@ -3,9 +3,9 @@
 // its own and completes there, exactly once.
 
 #include "host/platform/capture_port.h"
+#include "host/platform/linux/worker_thread.h"
 #include "host/platform/linux/x11/display_link.h"
 #include "host/platform/linux/x11/window_grab.h"
-#include "host/platform/linux/x11/worker_thread.h"
 
 #include <memory>
 
@@ -29,9 +29,9 @@ private:
     class Leases;
 
     std::shared_ptr<DisplayLink> link_;
-    std::shared_ptr<Leases> leases_; // shared with the images handed out
-    WindowGrabber grabber_;          // used on the worker thread only
-    WorkerThread worker_;            // last: stops before the rest goes
+    std::shared_ptr<Leases> leases_;     // shared with the images handed out
+    WindowGrabber grabber_;              // used on the worker thread only
+    linux_desktop::WorkerThread worker_; // last: stops before the rest goes
 };
 
 } // namespace host::platform::x11

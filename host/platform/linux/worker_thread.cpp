@@ -1,6 +1,6 @@
-#include "host/platform/linux/x11/worker_thread.h"
+#include "host/platform/linux/worker_thread.h"
 
-namespace host::platform::x11 {
+namespace host::platform::linux_desktop {
 
 WorkerThread::WorkerThread() : thread_([this] { run(); }) {}
 
@@ -35,4 +35,4 @@ void WorkerThread::run() {
     }
 }
 
-} // namespace host::platform::x11
+} // namespace host::platform::linux_desktop

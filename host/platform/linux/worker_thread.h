@@ -8,7 +8,7 @@
 #include <mutex>
 #include <thread>
 
-namespace host::platform::x11 {
+namespace host::platform::linux_desktop {
 
 class WorkerThread {
 public:
@@ -30,4 +30,4 @@ private:
     std::thread thread_; // last: starts once the rest exists
 };
 
-} // namespace host::platform::x11
+} // namespace host::platform::linux_desktop
