@@ -7,7 +7,8 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 for kind in debug release; do
     dir=$("$top/tools/build.sh" "$kind")
     echo "== tests ($kind)"
-    ctest --test-dir "$dir" --output-on-failure -j "$(nproc)" --timeout 600
+    # The GNOME desktop tests are run on their own (ctest -L gnome) until they are steady.
+    ctest --test-dir "$dir" --output-on-failure -j "$(nproc)" --timeout 600 -LE gnome
 done
 if [ -d "$top/fuzz" ]; then
     dir=$("$top/tools/build.sh" fuzz)

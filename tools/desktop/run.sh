@@ -33,8 +33,13 @@ pids=()        # started here, ended in reverse order
 cmd_pid=""
 state=$(mktemp -d "${TMPDIR:-/tmp}/desktop.XXXXXX")
 
+# Says what did not come up, with the end of each log of this desktop.
 fail() {
     echo "desktop: $*" >&2
+    local log
+    for log in "$state"/*.log; do
+        [ -s "$log" ] && { echo "--- ${log##*/}:"; tail -n 15 "$log"; } >&2
+    done
     exit 3
 }
 
@@ -43,11 +48,19 @@ fail() {
 wait_for() {
     local seconds=$1 what=$2
     shift 2
-    local tries=$((seconds * 50))
+    local deadline=$((SECONDS + seconds))
     while ! "$@" >/dev/null 2>&1; do
-        tries=$((tries - 1))
-        [ $tries -gt 0 ] || fail "$what did not come up"
+        [ $SECONDS -lt $deadline ] || fail "$what did not come up"
         sleep 0.02
+    done
+}
+
+# The processes started by PID, and theirs, recursively (services a bus started on demand).
+descendants() {
+    local child
+    for child in $(cat /proc/"$1"/task/*/children 2>/dev/null); do
+        echo "$child"
+        descendants "$child"
     done
 }
 
@@ -58,7 +71,13 @@ teardown() {
         kill -TERM "$cmd_pid" 2>/dev/null
         wait "$cmd_pid" 2>/dev/null
     fi
-    local i
+    local i pid
+    # What the desktop's own processes started goes with them.
+    for pid in "${pids[@]}"; do
+        for child in $(descendants "$pid"); do
+            pids+=("$child")
+        done
+    done
     for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
         kill -TERM "${pids[i]}" 2>/dev/null
     done
@@ -104,7 +123,7 @@ pids+=("$(sed -n 2p <<<"$bus")")
 
 has_owner() { # BUS-ARGS... NAME
     local name=${*: -1}
-    gdbus call "${@:1:$#-1}" --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+    gdbus call --timeout 2 "${@:1:$#-1}" --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
         --method org.freedesktop.DBus.NameHasOwner "$name" | grep -q true
 }
 
@@ -116,17 +135,13 @@ start_accessibility() {
     wait_for 10 "the accessibility bus" has_owner --session org.a11y.Bus
     local a11y=""
     get_a11y() {
-        a11y=$(gdbus call --session --dest org.a11y.Bus --object-path /org/a11y/bus \
+        a11y=$(gdbus call --timeout 2 --session --dest org.a11y.Bus --object-path /org/a11y/bus \
             --method org.a11y.Bus.GetAddress | sed -n "s/^('\(.*\)',)$/\1/p")
         [ -n "$a11y" ]
     }
     wait_for 10 "the accessibility bus address" get_a11y
     get_a11y
     export AT_SPI_BUS_ADDRESS=$a11y
-    # The launcher's own bus daemon is ours too: end it with the launcher.
-    for child in $(cat /proc/"$launcher_pid"/task/*/children 2>/dev/null); do
-        pids+=("$child")
-    done
     "$registryd" >"$state/registryd.log" 2>&1 &
     pids+=($!)
     wait_for 10 "the accessibility registry" has_owner --address "$a11y" org.a11y.atspi.Registry
@@ -191,9 +206,14 @@ start_gnome_wayland() {
     wait_for 20 "GNOME Shell" has_owner --session org.gnome.Shell
     wait_for 10 "the Wayland socket" test -S "$XDG_RUNTIME_DIR/wayland-0"
     export WAYLAND_DISPLAY=wayland-0
-    gnome-extensions enable "$uuid" || fail "the extension could not be enabled"
-    wait_for 10 "the extension" gdbus call --session --dest org.gnome.Shell \
-        --object-path /org/tarnwick/Skelmor --method org.tarnwick.Skelmor.Windows.List
+    # The Shell may still be starting (now and then one of its start-up calls waits for a
+    # bus time-out of 25 s) or reading its extensions: enable until the extension answers.
+    extension_answers() {
+        timeout 5 gnome-extensions enable "$uuid" &&
+            gdbus call --timeout 2 --session --dest org.gnome.Shell --object-path /org/tarnwick/Skelmor \
+                --method org.tarnwick.Skelmor.Windows.List
+    }
+    wait_for 60 "the extension" extension_answers
 }
 
 start_$(tr - _ <<<"$desktop")

@@ -3,7 +3,10 @@
 // DESKTOP=gnome-wayland tools/desktop/run.sh.
 
 #include "host/platform/linux/gnome/gnome_desktop.h"
+#include "host/platform/linux/gnome/gnome_display_facts.h"
+#include "host/platform/linux/gnome/shell_windows.h"
 #include "host/platform/linux/session/linux_session.h"
+#include "remote_pointer.h"
 #include "test_app.h"
 
 #include <gtest/gtest.h>
@@ -30,10 +33,15 @@ bool onGnome() {
     if (!onGnome())                                                                                \
     GTEST_SKIP() << "needs the virtual GNOME desktop: DESKTOP=gnome-wayland tools/desktop/run.sh"
 
-DisplayServer openGnome() {
-    auto server = host::platform::gnome::openGnomeDesktop();
-    if (!server) throw std::runtime_error("GNOME Shell does not answer");
-    return std::move(*server);
+// One desktop backend for the whole program, as the host holds one for its life: its
+// RemoteDesktop session is the seat's keyboard.
+DisplayServer& desktop() {
+    static DisplayServer server = [] {
+        auto opened = host::platform::gnome::openGnomeDesktop();
+        if (!opened) throw std::runtime_error("GNOME Shell does not answer");
+        return std::move(*opened);
+    }();
+    return server;
 }
 
 std::optional<WindowInfo> ownedBy(const std::vector<WindowInfo>& list, int pid) {
@@ -90,13 +98,62 @@ bool overlap(const host::platform::Rect& a, const host::platform::Rect& b) {
            b.y < a.y + a.height;
 }
 
+// The surface's origin on the screen: on Wayland the application itself knows only
+// positions inside its own surface.
+std::optional<host::platform::Rect> bufferOf(int pid) {
+    auto bus = host::platform::linux_desktop::dbus::connectSessionBus();
+    const auto shell = host::platform::gnome::askShell(bus.get());
+    if (!shell) return std::nullopt;
+    for (const auto& w : shell->windows)
+        if (w.pid == pid) return w.buffer;
+    return std::nullopt;
+}
+
+// Clicks the middle of a widget of the test application, which makes its window the
+// focused one, and waits until the application says it is active.
+bool clickWidget(gnome_test::RemotePointer& pointer, TestApp& app, const std::string& widget) {
+    app.command("geometry " + widget);
+    auto line = app.waitFor("geometry " + widget);
+    auto buffer = bufferOf(app.pid());
+    int x = 0, y = 0, w = 0, h = 0;
+    if (!line || !buffer ||
+        std::sscanf(line->c_str(), "geometry %*s %d %d %d %d", &x, &y, &w, &h) != 4) {
+        ADD_FAILURE() << "no geometry of " << widget << " (" << line.value_or("nothing") << ")";
+        return false;
+    }
+    // A click may land while the compositor is still settling the new window: as a user
+    // would, click again until the window is active.
+    for (int click = 0; click < 5; ++click) {
+        if (!pointer.clickAt(buffer->x + x + w / 2.0, buffer->y + y + h / 2.0)) {
+            ADD_FAILURE() << "the pointer did not click";
+            return false;
+        }
+        for (int i = 0; i < 25; ++i) {
+            app.command("active");
+            if (app.waitFor("active ") == "active yes") return true;
+            usleep(20000);
+        }
+    }
+    ADD_FAILURE() << "the click did not make the window active";
+    return false;
+}
+
+bool send(host::platform::EventPort& events, int pid, std::uint16_t key) {
+    for (bool down : {true, false}) {
+        auto event = events.createKeyboardEvent(key, down);
+        if (!event) return false;
+        events.postToPid(pid, *event);
+    }
+    return true;
+}
+
 } // namespace
 
 TEST(GnomeDesktop, ListsANativeWindowWithTheOwnerTheCompositorKnows) {
     REQUIRE_GNOME();
     TestApp app(TESTAPP_PATH, {"--title", "Listed window", "--size", "400x300"});
     ASSERT_TRUE(app.ready());
-    DisplayServer server = openGnome();
+    DisplayServer& server = desktop();
     auto list = listUntil(server, [&](const auto& l) { return ownedBy(l, app.pid()).has_value(); });
     auto window = ownedBy(list, app.pid());
     ASSERT_TRUE(window) << "the test application's window is not listed";
@@ -116,7 +173,7 @@ TEST(GnomeDesktop, ListsFrontToBack) {
     REQUIRE_GNOME();
     TestApp back(TESTAPP_PATH, {"--title", "Back"});
     ASSERT_TRUE(back.ready());
-    DisplayServer server = openGnome();
+    DisplayServer& server = desktop();
     listUntil(server, [&](const auto& l) { return ownedBy(l, back.pid()).has_value(); });
     TestApp front(TESTAPP_PATH, {"--cover", "--title", "Front"});
     ASSERT_TRUE(front.ready());
@@ -134,7 +191,7 @@ TEST(GnomeDesktop, CapturesOneWindowWithoutTheWindowCoveringIt) {
     REQUIRE_GNOME();
     TestApp app(TESTAPP_PATH, {"--size", "600x400"});
     ASSERT_TRUE(app.ready());
-    DisplayServer server = openGnome();
+    DisplayServer& server = desktop();
     listUntil(server, [&](const auto& l) { return ownedBy(l, app.pid()).has_value(); });
     // Bigger than the screen's middle, so that wherever the Shell puts it, it covers.
     TestApp cover(TESTAPP_PATH, {"--cover", "--size", "1100x900"});
@@ -172,7 +229,7 @@ TEST(GnomeDesktop, CapturesAtTheAskedSize) {
     REQUIRE_GNOME();
     TestApp app(TESTAPP_PATH, {"--size", "800x600"});
     ASSERT_TRUE(app.ready());
-    DisplayServer server = openGnome();
+    DisplayServer& server = desktop();
     auto list = listUntil(server, [&](const auto& l) { return ownedBy(l, app.pid()).has_value(); });
     const auto window = ownedBy(list, app.pid());
     ASSERT_TRUE(window && window->number);
@@ -186,7 +243,7 @@ TEST(GnomeDesktop, CapturesAtTheAskedSize) {
 
 TEST(GnomeDesktop, AWindowThatIsNotThereIsNotCaptured) {
     REQUIRE_GNOME();
-    DisplayServer server = openGnome();
+    DisplayServer& server = desktop();
     auto list = listUntil(server, [](const auto&) { return true; });
     std::uint32_t absent = 12345;
     for (const auto& w : list)
@@ -198,7 +255,7 @@ TEST(GnomeDesktop, ShareableContentNamesEachWindowWithItsOwner) {
     REQUIRE_GNOME();
     TestApp app(TESTAPP_PATH);
     ASSERT_TRUE(app.ready());
-    DisplayServer server = openGnome();
+    DisplayServer& server = desktop();
     auto list = listUntil(server, [&](const auto& l) { return ownedBy(l, app.pid()).has_value(); });
     const auto window = ownedBy(list, app.pid());
     ASSERT_TRUE(window && window->number);
@@ -217,12 +274,13 @@ TEST(GnomeDesktop, ShareableContentNamesEachWindowWithItsOwner) {
 
 TEST(GnomeDesktop, TheSessionSeesTheScreenShieldLockAndUnlock) {
     REQUIRE_GNOME();
-    DisplayServer server = openGnome();
-    EXPECT_TRUE(server.facts->reachable());
-    EXPECT_TRUE(server.facts->local());
-    EXPECT_TRUE(server.facts->captureAvailable());
+    auto facts = std::make_unique<host::platform::gnome::GnomeDisplayFacts>(
+        host::platform::linux_desktop::dbus::connectSessionBus());
+    EXPECT_TRUE(facts->reachable());
+    EXPECT_TRUE(facts->local());
+    EXPECT_TRUE(facts->captureAvailable());
     auto session = host::platform::linux_desktop::makeLinuxSession(
-        std::move(server.facts), [](std::int32_t) { return std::nullopt; });
+        std::move(facts), [](std::int32_t) { return std::nullopt; });
     std::vector<ScreenNotification> told;
     session->subscribe([&](ScreenNotification n) { told.push_back(n); });
     auto before = session->session();
@@ -248,4 +306,41 @@ TEST(GnomeDesktop, TheSessionSeesTheScreenShieldLockAndUnlock) {
     EXPECT_NE(std::find(told.begin(), told.end(), ScreenNotification::ScreenIsLocked), told.end());
     EXPECT_NE(std::find(told.begin(), told.end(), ScreenNotification::ScreenIsUnlocked),
               told.end());
+}
+
+TEST(GnomeDesktop, TheFocusedWindowsOwnerIsTheFrontmostApplication) {
+    REQUIRE_GNOME();
+    DisplayServer& server = desktop();
+    TestApp app(TESTAPP_PATH);
+    ASSERT_TRUE(app.ready());
+    listUntil(server, [&](const auto& l) { return ownedBy(l, app.pid()).has_value(); });
+    gnome_test::RemotePointer pointer;
+    ASSERT_TRUE(pointer.ready());
+    ASSERT_TRUE(clickWidget(pointer, app, "entry"));
+    EXPECT_EQ(server.facts->activeWindowPid(), app.pid());
+}
+
+TEST(GnomeDesktop, TabGoesToTheFocusedWindowOfTheTargetOnly) {
+    REQUIRE_GNOME();
+    DisplayServer& server = desktop();
+    TestApp app(TESTAPP_PATH);
+    ASSERT_TRUE(app.ready());
+    listUntil(server, [&](const auto& l) { return ownedBy(l, app.pid()).has_value(); });
+    gnome_test::RemotePointer pointer;
+    ASSERT_TRUE(clickWidget(pointer, app, "entry"));
+    app.command("focus entry");
+    ASSERT_TRUE(app.waitFor("focused entry"));
+
+    // The application says where its focus went: Tab moves it on from the entry.
+    ASSERT_TRUE(send(*server.events, app.pid(), 48));
+    EXPECT_TRUE(app.waitFor("focus password", 3s));
+
+    // A key meant for another process is not sent while this one has the focus.
+    ASSERT_TRUE(send(*server.events, static_cast<int>(::getpid()), 48));
+    EXPECT_FALSE(app.waitFor("focus button", 700ms)) << "the key reached the focused window";
+    // The same key for the process in front does arrive.
+    ASSERT_TRUE(send(*server.events, app.pid(), 48));
+    EXPECT_TRUE(app.waitFor("focus button", 3s));
+    // And a key that is not one the host sends is not made at all.
+    EXPECT_EQ(server.events->createKeyboardEvent(0, true), nullptr);
 }

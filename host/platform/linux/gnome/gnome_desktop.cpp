@@ -1,7 +1,7 @@
 #include "host/platform/linux/gnome/gnome_desktop.h"
 
-#include "host/platform/absent_ports.h"
 #include "host/platform/linux/gnome/gnome_display_facts.h"
+#include "host/platform/linux/gnome/remote_desktop_keys.h"
 #include "host/platform/linux/gnome/screencast_capture.h"
 #include "host/platform/linux/gnome/shell_windows.h"
 
@@ -18,8 +18,8 @@ std::optional<linux_desktop::DisplayServer> openGnomeDesktop() {
     if (!facts->reachable()) return std::nullopt;
     linux_desktop::DisplayServer server;
     server.capture = std::make_unique<ScreenCastCapture>(glib::share(bus.get()));
+    server.events = std::make_unique<RemoteDesktopKeys>(glib::share(bus.get()));
     server.windowServer = std::make_unique<ShellWindowServer>(std::move(bus));
-    server.events = std::make_unique<NoEvents>();
     server.facts = std::move(facts);
     return server;
 }

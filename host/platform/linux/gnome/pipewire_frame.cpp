@@ -189,7 +189,7 @@ std::optional<FramePixels> takeOneFrame(std::uint32_t node, PixelRect wanted,
 
     spa_source* timer = pw_loop_add_timer(pw_main_loop_get_loop(loop.get()), &timedOut, &taking);
     timespec after{static_cast<time_t>(timeout.count() / 1000),
-                         static_cast<long>(timeout.count() % 1000) * 1'000'000};
+                   static_cast<long>(timeout.count() % 1000) * 1'000'000};
     pw_loop_update_timer(pw_main_loop_get_loop(loop.get()), timer, &after, nullptr, false);
     pw_main_loop_run(loop.get());
     pw_loop_destroy_source(pw_main_loop_get_loop(loop.get()), timer);

@@ -1,5 +1,6 @@
 #include "host/platform/linux/x11/x11_events.h"
 
+#include "host/platform/linux/keysyms.h"
 #include "host/platform/linux/x11/client_pid.h"
 #include "host/platform/linux/x11/properties.h"
 #include "host/platform/linux/x11/window_tree.h"
@@ -9,19 +10,6 @@
 #include <utility>
 
 namespace host::platform::x11 {
-
-std::optional<std::uint32_t> keysymOf(std::uint16_t virtualKey) {
-    static constexpr std::array<std::pair<std::uint16_t, std::uint32_t>, 5> table{{
-        {48, 0xff09}, // Tab
-        {36, 0xff0d}, // Return
-        {49, 0x0020}, // space
-        {51, 0xff08}, // BackSpace
-        {53, 0xff1b}, // Escape
-    }};
-    for (const auto& [code, keysym] : table)
-        if (code == virtualKey) return keysym;
-    return std::nullopt;
-}
 
 std::optional<xcb_keycode_t> X11Events::keycodeOf(const XConnection& x, std::uint32_t keysym) {
     xcb_connection_t* c = x.get();
@@ -43,7 +31,7 @@ std::unique_ptr<KeyboardEvent> X11Events::createKeyboardEvent(std::uint16_t virt
                                                               bool keyDown) {
     const auto x = link_->current();
     if (!x) return nullptr;
-    auto keysym = keysymOf(virtualKey);
+    auto keysym = linux_desktop::keysymOf(virtualKey);
     if (!keysym) return nullptr;
     auto keycode = keycodeOf(*x, *keysym);
     if (!keycode) return nullptr;

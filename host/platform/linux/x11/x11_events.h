@@ -18,10 +18,6 @@ public:
     bool down;
 };
 
-// The X keysym of a virtual key code of the original platform, for the keys the host
-// sends; nothing for the others.
-std::optional<std::uint32_t> keysymOf(std::uint16_t virtualKey);
-
 class X11Events final : public EventPort {
 public:
     explicit X11Events(std::shared_ptr<DisplayLink> link) : link_(std::move(link)) {}
