@@ -2,10 +2,10 @@
 
 #include "attachments/failure.h"
 #include "attachments/output_file.h"
+#include "common/unique_handle.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <turbojpeg.h>
 #include <utility>
@@ -13,14 +13,8 @@
 namespace attachments {
 namespace {
 
-struct TurboDeleter {
-    void operator()(void* handle) const { tjDestroy(handle); }
-};
-struct TurboBufferDeleter {
-    void operator()(unsigned char* buffer) const { tjFree(buffer); }
-};
-using TurboHandle = std::unique_ptr<void, TurboDeleter>;
-using TurboBuffer = std::unique_ptr<unsigned char, TurboBufferDeleter>;
+using TurboHandle = common::Owned<void, tjDestroy>;
+using TurboBuffer = common::Owned<unsigned char, tjFree>;
 
 struct EncodedJpeg {
     TurboBuffer bytes;

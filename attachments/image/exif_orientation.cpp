@@ -1,17 +1,14 @@
 #include "attachments/image/exif_orientation.h"
 
+#include "common/unique_handle.h"
+
 #include <libexif/exif-data.h>
 
 #include <cstring>
-#include <memory>
 #include <vector>
 
 namespace attachments {
 namespace {
-
-struct ExifDataDeleter {
-    void operator()(ExifData* d) const { exif_data_unref(d); }
-};
 
 constexpr unsigned char kExifHeader[6] = {'E', 'x', 'i', 'f', 0, 0};
 
@@ -25,7 +22,7 @@ int exifOrientation(std::span<const unsigned char> exif) {
     block.insert(block.end(), exif.begin(), exif.end());
     if (block.size() > 0xFFFFFFFFu) return 1;
 
-    std::unique_ptr<ExifData, ExifDataDeleter> data(exif_data_new());
+    common::Owned<ExifData, exif_data_unref> data(exif_data_new());
     if (!data) return 1;
     // Only the orientation is wanted: skip maker notes and leave the data as found.
     exif_data_unset_option(data.get(), EXIF_DATA_OPTION_FOLLOW_SPECIFICATION);

@@ -3,6 +3,7 @@
 // skipping the compressed data, so nothing is decompressed before the size is checked.
 #include "attachments/image/format_decoders.h"
 #include "attachments/image/image_failures.h"
+#include "common/unique_handle.h"
 
 #include <gif_lib.h>
 
@@ -12,13 +13,11 @@
 namespace attachments {
 namespace {
 
-struct GifCloser {
-    void operator()(GifFileType* gif) const {
-        int ignored = 0;
-        DGifCloseFile(gif, &ignored);
-    }
-};
-using UniqueGif = std::unique_ptr<GifFileType, GifCloser>;
+void closeGif(GifFileType* gif) {
+    int ignored = 0;
+    DGifCloseFile(gif, &ignored);
+}
+using UniqueGif = common::Owned<GifFileType, closeGif>;
 
 // giflib's reader: the bytes read, fewer at the end of the data.
 int readGif(GifFileType* gif, GifByteType* destination, int length) {

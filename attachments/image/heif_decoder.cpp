@@ -8,31 +8,31 @@
 #include "attachments/image/image_failures.h"
 #include "attachments/image/quiet_stderr.h"
 #include "attachments/image/whole_picture_rows.h"
+#include "common/unique_handle.h"
 
 #include <vector>
 
 namespace attachments {
 namespace {
 
-// A libheif object released through the loaded library's function.
-template <typename T, typename Release> class Owned {
-public:
-    Owned(T* object, Release release) : object_(object), release_(release) {}
-    Owned(const Owned&) = delete;
-    Owned& operator=(const Owned&) = delete;
-    ~Owned() {
-        if (object_) release_(object_);
-    }
-    T* get() const { return object_; }
-    void reset(T* object) {
-        if (object_) release_(object_);
-        object_ = object;
-    }
-
-private:
-    T* object_;
-    Release release_;
-};
+// libheif's release functions, reached through the loaded library (present whenever a
+// decoder exists: openHeif() refuses the file without it).
+void freeContext(heif_context* context) {
+    heifLibrary()->context_free(context);
+}
+void releaseHandle(heif_image_handle* handle) {
+    heifLibrary()->image_handle_release(handle);
+}
+void freeDecodingOptions(heif_decoding_options* options) {
+    heifLibrary()->decoding_options_free(options);
+}
+void releaseImage(heif_image* image) {
+    heifLibrary()->image_release(image);
+}
+using Context = common::Owned<heif_context, freeContext>;
+using Handle = common::Owned<heif_image_handle, releaseHandle>;
+using DecodingOptions = common::Owned<heif_decoding_options, freeDecodingOptions>;
+using Image = common::Owned<heif_image, releaseImage>;
 
 // libheif's reader over the input's cursor. The file does not grow: what lies past its
 // size at opening is past its end.
@@ -60,11 +60,10 @@ const heif_reader kFileReader = {
 class HeifDecoder final : public ImageDecoder {
 public:
     HeifDecoder(const HeifLibrary& lib, InputFile file)
-        : lib_(lib), file_(std::move(file)), cursor_(file_),
-          context_(lib.context_alloc(), lib.context_free) {}
+        : lib_(lib), file_(std::move(file)), cursor_(file_), context_(lib.context_alloc()) {}
 
     void open() {
-        if (!context_.get()) failUnsupported();
+        if (!context_) failUnsupported();
         const QuietStderr quiet;
         if (lib_.context_read_from_reader(context_.get(), &kFileReader, &cursor_, nullptr).code !=
             heif_error_Ok)
@@ -98,21 +97,18 @@ public:
                 format.iccProfile.clear();
         }
 
-        Owned options(lib_.decoding_options_alloc(), lib_.decoding_options_free);
+        DecodingOptions options(lib_.decoding_options_alloc());
         const QuietStderr quiet;
-        if (!options.get()) failCannotPrepare();
+        if (!options) failCannotPrepare();
         options.get()->convert_hdr_to_8bit = 1;
         // Once, in 8-bit RGB, or RGBA when it has alpha.
         const int bytesPerPixel = alpha ? 4 : 3;
         heif_image* decoded = nullptr;
-        if (lib_.decode_image(handle, &decoded, heif_colorspace_RGB,
-                              alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
-                              options.get())
-                .code != heif_error_Ok) {
-            if (decoded) lib_.image_release(decoded);
-            failCannotPrepare();
-        }
-        Owned image(decoded, lib_.image_release);
+        const heif_error decodeError = lib_.decode_image(
+            handle, &decoded, heif_colorspace_RGB,
+            alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, options.get());
+        const Image image(decoded); // owned whether or not libheif reports success
+        if (decodeError.code != heif_error_Ok) failCannotPrepare();
         int stride = 0;
         const uint8_t* plane =
             lib_.image_get_plane_readonly(decoded, heif_channel_interleaved, &stride);
@@ -128,9 +124,8 @@ private:
     const HeifLibrary& lib_;
     InputFile file_;
     InputCursor cursor_; // libheif reads through it for as long as the context lives
-    Owned<heif_context, decltype(HeifLibrary::context_free)> context_;
-    Owned<heif_image_handle, decltype(HeifLibrary::image_handle_release)> handle_{
-        nullptr, lib_.image_handle_release};
+    Context context_;
+    Handle handle_;
     Size stored_;
 };
 

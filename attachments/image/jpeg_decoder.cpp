@@ -6,9 +6,9 @@
 #include "attachments/image/jpeg_file_source.h"
 #include "attachments/image/mpf_index.h"
 #include "common/jpeg_error_trap.h"
+#include "common/unique_handle.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 // clang-format off
 #include <jpeglib.h>
@@ -55,10 +55,6 @@ bool isMarker(const jpeg_saved_marker_ptr m, int code, const char* tag, std::siz
     return m->marker == code && m->data_length >= tagLength &&
            std::memcmp(m->data, tag, tagLength) == 0;
 }
-
-struct IccFree {
-    void operator()(JOCTET* p) const { std::free(p); }
-};
 
 class JpegDecoder final : public ImageDecoder {
 public:
@@ -169,7 +165,7 @@ private:
                 length = 0;
             }
         });
-        std::unique_ptr<JOCTET, IccFree> owned(data);
+        common::Malloced<JOCTET> owned(data);
         if (!ok || !owned) return {};
         return {owned.get(), owned.get() + length};
     }

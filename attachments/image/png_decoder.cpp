@@ -4,6 +4,7 @@
 #include "attachments/image/image_failures.h"
 #include "attachments/image/png_frames.h"
 #include "attachments/image/whole_picture_rows.h"
+#include "common/unique_handle.h"
 
 #include <spng.h>
 
@@ -12,10 +13,7 @@
 namespace attachments {
 namespace {
 
-struct SpngDeleter {
-    void operator()(spng_ctx* ctx) const { spng_ctx_free(ctx); }
-};
-using SpngContext = std::unique_ptr<spng_ctx, SpngDeleter>;
+using SpngContext = common::Owned<spng_ctx, spng_ctx_free>;
 
 // Ancillary chunks (profiles, text, EXIF) are capped so a crafted file cannot make
 // libspng hold gigabytes of them.

@@ -2,16 +2,13 @@
 // A codec library loaded on first use (dlopen), for codecs whose load would otherwise
 // cost every run of a one-shot tool start-up time though few jobs need them.
 
-#include <dlfcn.h>
+#include "common/unique_handle.h"
 
-#include <memory>
+#include <dlfcn.h>
 
 namespace attachments {
 
-struct LibraryCloser {
-    void operator()(void* handle) const { dlclose(handle); }
-};
-using SharedLibrary = std::unique_ptr<void, LibraryCloser>;
+using SharedLibrary = common::Owned<void, dlclose>;
 
 inline SharedLibrary openSharedLibrary(const char* soname) {
     return SharedLibrary(dlopen(soname, RTLD_NOW | RTLD_LOCAL));

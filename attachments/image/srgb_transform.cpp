@@ -1,23 +1,16 @@
 #include "attachments/image/srgb_transform.h"
 
+#include "common/unique_handle.h"
+
 #include <lcms2.h>
 #include <type_traits>
 
 namespace attachments {
 namespace {
 
-struct ContextDeleter {
-    void operator()(cmsContext c) const { cmsDeleteContext(c); }
-};
-struct ProfileDeleter {
-    void operator()(void* p) const { cmsCloseProfile(p); }
-};
-struct TransformDeleter {
-    void operator()(void* t) const { cmsDeleteTransform(t); }
-};
-using Context = std::unique_ptr<std::remove_pointer_t<cmsContext>, ContextDeleter>;
-using Profile = std::unique_ptr<void, ProfileDeleter>;
-using Transform = std::unique_ptr<void, TransformDeleter>;
+using Context = common::Owned<std::remove_pointer_t<cmsContext>, cmsDeleteContext>;
+using Profile = common::Owned<void, cmsCloseProfile>;
+using Transform = common::Owned<void, cmsDeleteTransform>;
 
 // lcms2 reports problems through a logger; the tool prints nothing of its own.
 void quietLogger(cmsContext, cmsUInt32Number, const char*) {}

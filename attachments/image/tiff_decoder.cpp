@@ -6,6 +6,7 @@
 #include "attachments/image/image_failures.h"
 #include "attachments/image/tiff_library.h"
 #include "attachments/image/tiff_readers.h"
+#include "common/unique_handle.h"
 
 #include <tiffio.h>
 
@@ -72,13 +73,15 @@ int mapTiff(thandle_t, void**, toff_t*) {
 
 void unmapTiff(thandle_t, void*, toff_t) {}
 
-struct OptionsDeleter {
-    void operator()(TIFFOpenOptions* o) const { libtiff().OpenOptionsFree(o); }
-};
-struct TiffCloser {
-    void operator()(TIFF* t) const { libtiff().Close(t); }
-};
-using UniqueTiff = std::unique_ptr<TIFF, TiffCloser>;
+// libtiff's release functions, reached through the loaded library.
+void freeOpenOptions(TIFFOpenOptions* options) {
+    libtiff().OpenOptionsFree(options);
+}
+void releaseTiff(TIFF* tiff) {
+    libtiff().Close(tiff);
+}
+using OpenOptions = common::Owned<TIFFOpenOptions, freeOpenOptions>;
+using UniqueTiff = common::Owned<TIFF, releaseTiff>;
 
 class RgbaImage {
 public:
@@ -97,7 +100,7 @@ public:
         // Messages raised before a file handle exists go to the process-wide handlers.
         libtiff().SetErrorHandler(nullptr);
         libtiff().SetWarningHandler(nullptr);
-        std::unique_ptr<TIFFOpenOptions, OptionsDeleter> options(libtiff().OpenOptionsAlloc());
+        OpenOptions options(libtiff().OpenOptionsAlloc());
         if (!options) failUnsupported();
         libtiff().OpenOptionsSetMaxSingleMemAlloc(options.get(), kMaxSingleAllocation);
         libtiff().OpenOptionsSetErrorHandlerExtR(options.get(), onError, &state_);

@@ -5,6 +5,7 @@
 #include "attachments/image/exif_orientation.h"
 #include "attachments/image/format_decoders.h"
 #include "attachments/image/image_failures.h"
+#include "common/unique_handle.h"
 
 #include <webp/decode.h>
 #include <webp/demux.h>
@@ -15,10 +16,7 @@
 namespace attachments {
 namespace {
 
-struct DemuxDeleter {
-    void operator()(WebPDemuxer* d) const { WebPDemuxDelete(d); }
-};
-using UniqueDemux = std::unique_ptr<WebPDemuxer, DemuxDeleter>;
+using UniqueDemux = common::Owned<WebPDemuxer, WebPDemuxDelete>;
 
 // A decoded picture in libwebp's own buffer, released with it.
 class DecodedBuffer {

@@ -6,6 +6,7 @@
 
 #include "attachments/input_file.h"
 #include "attachments/pdf/memory_budget.h"
+#include "common/unique_handle.h"
 
 #include <cstddef>
 #include <memory>
@@ -17,10 +18,6 @@ extern "C" {
 
 namespace attachments::mupdf {
 
-struct ContextDeleter {
-    void operator()(fz_context* ctx) const noexcept { fz_drop_context(ctx); }
-};
-
 // A context whose allocations draw on a budget of their own.
 class Context {
 public:
@@ -31,7 +28,7 @@ public:
 private:
     friend Context newContext(std::size_t ceiling) noexcept;
     std::unique_ptr<MemoryBudget> budget_; // outlives the context, which allocates from it
-    std::unique_ptr<fz_context, ContextDeleter> ctx_;
+    common::Owned<fz_context, fz_drop_context> ctx_;
 };
 
 // A handle released through its context, which must outlive it.

@@ -1,21 +1,21 @@
 // The brevail program as a client sees it: bytes on standard input; bytes on standard
 // output and standard error, and the exit status.
 
-#include "tests/attachments/support/jpeg_reader.h"
 #include "tests/attachments/support/pdf_builder.h"
 #include "tests/attachments/support/run_process.h"
-#include "tests/attachments/support/scratch_dir.h"
+#include "tests/support/jpeg_decode.h"
+#include "tests/support/scratch_dir.h"
 
 #include <gtest/gtest.h>
 
 namespace attachments {
 namespace {
 
-using testing::ScratchDir;
+using test_support::ScratchDir;
 
 class Brevail : public ::testing::Test {
 protected:
-    void SetUp() override { testing::writeFile(dir / "doc.pdf", testing::makeNumberedPdf(3)); }
+    void SetUp() override { test_support::writeFile(dir / "doc.pdf", testing::makeNumberedPdf(3)); }
 
     testing::ProcessResult run(const std::string& input) {
         return testing::runProcess(BREVAIL_PROGRAM, input, dir.path().string());
@@ -44,7 +44,7 @@ TEST_F(Brevail, PrintsTheReportAloneWithoutANewline) {
     expectReport(
         R"({"input":"doc.pdf","operation":"prepare","kind":"pdf","output":".","pages":[2]})",
         R"({"items":[{"file":"page-2.jpg","page":2,"text":"Page 2\n\n"}],"kind":"pdf","pages":3})");
-    EXPECT_TRUE(testing::readJpeg(dir / "page-2.jpg"));
+    EXPECT_TRUE(test_support::readJpeg(dir / "page-2.jpg"));
 }
 
 TEST_F(Brevail, TheJobIsCappedBelow16384Bytes) {
@@ -73,10 +73,10 @@ TEST_F(Brevail, SaysNothingOfTheLibrariesWarnings) {
     // A cross-reference offset that points nowhere: MuPDF repairs the file, and warns.
     std::string pdf = testing::makeNumberedPdf(2);
     pdf.replace(pdf.rfind("startxref\n") + 10, std::string::npos, "9\n%%EOF\n");
-    testing::writeFile(dir / "repaired.pdf", pdf);
+    test_support::writeFile(dir / "repaired.pdf", pdf);
     expectReport(R"({"input":"repaired.pdf","operation":"","kind":"pdf"})",
                  R"({"kind":"pdf","pages":2})");
-    testing::writeFile(dir / "garbage.pdf", "%PDF-1.7\n1 0 obj <</Type/Catalog/Pages 9 0 R>>");
+    test_support::writeFile(dir / "garbage.pdf", "%PDF-1.7\n1 0 obj <</Type/Catalog/Pages 9 0 R>>");
     expectFailure(R"({"input":"garbage.pdf","operation":"","kind":"pdf"})",
                   "Unsupported, encrypted or damaged PDF");
 }

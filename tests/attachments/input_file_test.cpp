@@ -1,7 +1,7 @@
 // The input file is opened once, only when it is a regular file, never waiting; what is
 // read afterwards comes from that file, whatever happens to its name.
 #include "attachments/input_file.h"
-#include "tests/attachments/support/scratch_dir.h"
+#include "tests/support/scratch_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@
 namespace attachments {
 namespace {
 
-using testing::ScratchDir;
+using test_support::ScratchDir;
 namespace fs = std::filesystem;
 
 std::string readAll(const InputFile& file) {
@@ -27,7 +27,7 @@ std::string readAll(const InputFile& file) {
 
 TEST(InputFile, OpensOnlyRegularFilesAndNeverWaits) {
     ScratchDir dir;
-    testing::writeFile(dir / "plain", "contents");
+    test_support::writeFile(dir / "plain", "contents");
     fs::create_symlink(dir / "plain", dir / "link");
     ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
     fs::create_directory(dir / "folder");
@@ -56,7 +56,7 @@ TEST(InputFile, OpensOnlyRegularFilesAndNeverWaits) {
 
 TEST(InputFile, ReadsAtAnyOffsetAndShortOnlyAtTheEnd) {
     ScratchDir dir;
-    testing::writeFile(dir / "digits", "0123456789");
+    test_support::writeFile(dir / "digits", "0123456789");
     const auto file = InputFile::open(dir / "digits");
     ASSERT_TRUE(file);
     EXPECT_EQ(file->size(), 10u);
@@ -83,7 +83,7 @@ TEST(InputFile, ACursorReadsInAnyMixOfSizesAndSeeksAsTheFileSays) {
     std::string bytes(300000, '\0');
     for (std::size_t i = 0; i < bytes.size(); ++i)
         bytes[i] = static_cast<char>((i * 131) ^ (i >> 8));
-    testing::writeFile(dir / "input", bytes);
+    test_support::writeFile(dir / "input", bytes);
     const auto file = InputFile::open(dir / "input");
     ASSERT_TRUE(file);
     InputCursor cursor(*file);
@@ -112,7 +112,7 @@ TEST(InputFile, ACursorReadsInAnyMixOfSizesAndSeeksAsTheFileSays) {
 
 TEST(InputFile, KeepsReadingTheFileItOpenedWhateverIsDoneToTheName) {
     ScratchDir dir;
-    testing::writeFile(dir / "input", "the original");
+    test_support::writeFile(dir / "input", "the original");
     const auto file = InputFile::open(dir / "input");
     ASSERT_TRUE(file);
     // Replaced by a FIFO, then by another file: the descriptor still reads the original.
@@ -120,13 +120,13 @@ TEST(InputFile, KeepsReadingTheFileItOpenedWhateverIsDoneToTheName) {
     ASSERT_EQ(::mkfifo((dir / "input").c_str(), 0600), 0);
     EXPECT_EQ(readAll(*file), "the original");
     fs::remove(dir / "input");
-    testing::writeFile(dir / "input", "an impostor");
+    test_support::writeFile(dir / "input", "an impostor");
     EXPECT_EQ(readAll(*file), "the original");
 }
 
 TEST(InputFile, AFileCutShortWhileOpenGivesShortReads) {
     ScratchDir dir;
-    testing::writeFile(dir / "input", std::string(100000, 'x'));
+    test_support::writeFile(dir / "input", std::string(100000, 'x'));
     const auto file = InputFile::open(dir / "input");
     ASSERT_TRUE(file);
     ASSERT_EQ(::truncate((dir / "input").c_str(), 1000), 0);
@@ -136,7 +136,7 @@ TEST(InputFile, AFileCutShortWhileOpenGivesShortReads) {
 
 TEST(InputFile, MovesItsDescriptorAndClosesItOnce) {
     ScratchDir dir;
-    testing::writeFile(dir / "input", "abc");
+    test_support::writeFile(dir / "input", "abc");
     auto first = InputFile::open(dir / "input");
     ASSERT_TRUE(first);
     const int fd = first->descriptor();

@@ -1,7 +1,7 @@
 #include "attachments/failure.h"
 #include "attachments/jpeg_writer.h"
-#include "tests/attachments/support/jpeg_reader.h"
-#include "tests/attachments/support/scratch_dir.h"
+#include "tests/support/jpeg_decode.h"
+#include "tests/support/scratch_dir.h"
 
 #include <csignal>
 #include <filesystem>
@@ -16,7 +16,7 @@
 namespace attachments {
 namespace {
 
-using testing::ScratchDir;
+using test_support::ScratchDir;
 namespace fs = std::filesystem;
 
 // A picture whose left half is red and right half blue, with padding after each row.
@@ -52,15 +52,15 @@ TEST(WriteImage, WritesAJpegThatDecodesToThePicture) {
     ScratchDir dir;
     Picture picture(64, 30);
     writeImage(picture.view(), dir / "page-1.jpg");
-    auto jpeg = testing::readJpeg(dir / "page-1.jpg");
+    auto jpeg = test_support::readJpeg(dir / "page-1.jpg");
     ASSERT_TRUE(jpeg);
     EXPECT_EQ(jpeg->width, 64);
     EXPECT_EQ(jpeg->height, 30);
     auto red = jpeg->at(8, 15), blue = jpeg->at(56, 15);
-    EXPECT_GT(red[0], 230);
-    EXPECT_LT(red[2], 30);
-    EXPECT_GT(blue[2], 230);
-    EXPECT_LT(blue[0], 30);
+    EXPECT_GT(red.r, 230);
+    EXPECT_LT(red.b, 30);
+    EXPECT_GT(blue.b, 230);
+    EXPECT_LT(blue.r, 30);
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"page-1.jpg"}); // no temporary left
 }
 
@@ -75,9 +75,9 @@ TEST(WriteImage, CreatesTheFileWithTheUsualModeLessTheUmask) {
 
 TEST(WriteImage, ReplacesAnExistingFile) {
     ScratchDir dir;
-    testing::writeFile(dir / "image.jpg", "old contents");
+    test_support::writeFile(dir / "image.jpg", "old contents");
     writeImage(Picture(10, 8).view(), dir / "image.jpg");
-    auto jpeg = testing::readJpeg(dir / "image.jpg");
+    auto jpeg = test_support::readJpeg(dir / "image.jpg");
     ASSERT_TRUE(jpeg);
     EXPECT_EQ(jpeg->width, 10);
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"image.jpg"});
@@ -86,19 +86,19 @@ TEST(WriteImage, ReplacesAnExistingFile) {
 TEST(WriteImage, ReplacesAPlantedSymbolicLinkWithoutWritingThroughIt) {
     ScratchDir dir, elsewhere;
     std::string victim = elsewhere / "precious.txt";
-    testing::writeFile(victim, "keep me");
+    test_support::writeFile(victim, "keep me");
     fs::create_symlink(victim, dir / "page-2.jpg");
 
     writeImage(Picture(12, 12).view(), dir / "page-2.jpg");
 
-    EXPECT_EQ(testing::readFile(victim), "keep me");
+    EXPECT_EQ(test_support::readFile(victim), "keep me");
     EXPECT_EQ(fs::symlink_status(dir / "page-2.jpg").type(), fs::file_type::regular);
-    EXPECT_TRUE(testing::readJpeg(dir / "page-2.jpg"));
+    EXPECT_TRUE(test_support::readJpeg(dir / "page-2.jpg"));
 }
 
 TEST(WriteImage, CannotPrepareWhereNoFileCanBeCreated) {
     ScratchDir dir;
-    testing::writeFile(dir / "plain-file", "x");
+    test_support::writeFile(dir / "plain-file", "x");
     const std::string paths[] = {dir / "missing/image.jpg", dir / "plain-file/image.jpg",
                                  dir.path().string() + "/", std::string("a\0b", 3), ""};
     for (const auto& path : paths)
@@ -174,7 +174,7 @@ private:
 
 TEST(WriteImage, AFailedWriteLeavesTheOldFileWholeAndNoTemporary) {
     ScratchDir dir;
-    testing::writeFile(dir / "image.jpg", "the previous image");
+    test_support::writeFile(dir / "image.jpg", "the previous image");
     Picture noisy(200, 200);
     for (std::size_t i = 0; i < noisy.bytes.size(); ++i)
         noisy.bytes[i] = (i * 7919) % 251;
@@ -182,7 +182,7 @@ TEST(WriteImage, AFailedWriteLeavesTheOldFileWholeAndNoTemporary) {
         FileSizeLimit limit(1000);
         EXPECT_EQ(failureOf(noisy.view(), dir / "image.jpg"), "Cannot write image");
     }
-    EXPECT_EQ(testing::readFile(dir / "image.jpg"), "the previous image");
+    EXPECT_EQ(test_support::readFile(dir / "image.jpg"), "the previous image");
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"image.jpg"});
 }
 

@@ -5,7 +5,7 @@
 #include "image_fixtures.h"
 #include "tests/attachments/support/pdf_builder.h"
 #include "tests/attachments/support/run_process.h"
-#include "tests/attachments/support/scratch_dir.h"
+#include "tests/support/scratch_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -48,7 +48,7 @@ TEST(MemoryLimit, TheLargestPicturesArePreparedWithinOneGibibyte) {
         {"tiles.tif", 200'000, 200, [](auto& p, auto& i) { writeTiff(p, i, {.tileSide = 256}); }},
         {"wide.jpg", 65500, 610, [](auto& p, auto& i) { writeJpeg(p, i); }},
     };
-    testing::ScratchDir dir;
+    test_support::ScratchDir dir;
     for (const LargeCase& c : cases) {
         SCOPED_TRACE(c.name);
         c.write(dir.path() / c.name, smooth(c.width, c.height));
@@ -69,8 +69,8 @@ TEST(MemoryLimit, APdfImageMadeToExpandWithoutBoundIsLeftOutWithinOneGibibyte) {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "the address sanitizer reserves far more address space than the limit";
 #endif
-    testing::ScratchDir dir;
-    testing::writeFile(dir / "bomb.pdf", testing::jbig2BombPdf(65535));
+    test_support::ScratchDir dir;
+    test_support::writeFile(dir / "bomb.pdf", testing::jbig2BombPdf(65535));
     const testing::ProcessResult result = testing::runProcess(
         BREVAIL_PROGRAM,
         R"({"input":"bomb.pdf","operation":"prepare","kind":"pdf","output":".","pages":[1]})",

@@ -3,7 +3,7 @@
 // given up or a run killed while writing leaves nothing behind (a hidden name only where
 // the filesystem cannot do without one).
 #include "attachments/output_file.h"
-#include "tests/attachments/support/scratch_dir.h"
+#include "tests/support/scratch_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,7 @@
 namespace attachments {
 namespace {
 
-using testing::ScratchDir;
+using test_support::ScratchDir;
 namespace fs = std::filesystem;
 
 bool put(const std::string& target, const std::string& contents, bool allowUnnamed) {
@@ -43,27 +43,27 @@ TEST_P(OutputFileModes, PutsTheFileInPlaceAndNothingElse) {
     EXPECT_EQ(dir.entries().size(), allowUnnamed() ? 0u : 1u);
     ASSERT_TRUE(file->commit());
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"page-1.jpg"});
-    EXPECT_EQ(testing::readFile(dir / "page-1.jpg"), "jpeg");
+    EXPECT_EQ(test_support::readFile(dir / "page-1.jpg"), "jpeg");
 }
 
 TEST_P(OutputFileModes, ReplacesAFileOrAPlantedLinkWithoutWritingThroughIt) {
     ScratchDir elsewhere;
-    testing::writeFile(elsewhere / "precious", "keep me");
+    test_support::writeFile(elsewhere / "precious", "keep me");
     fs::create_symlink(elsewhere / "precious", dir / "link.jpg");
     fs::create_symlink(elsewhere / "absent", dir / "dangling.jpg");
-    testing::writeFile(dir / "old.jpg", "old");
+    test_support::writeFile(dir / "old.jpg", "old");
     for (const char* name : {"link.jpg", "dangling.jpg", "old.jpg"}) {
         ASSERT_TRUE(put(dir / name, "new", allowUnnamed())) << name;
         EXPECT_EQ(fs::symlink_status(dir / name).type(), fs::file_type::regular) << name;
-        EXPECT_EQ(testing::readFile(dir / name), "new") << name;
+        EXPECT_EQ(test_support::readFile(dir / name), "new") << name;
     }
-    EXPECT_EQ(testing::readFile(elsewhere / "precious"), "keep me");
+    EXPECT_EQ(test_support::readFile(elsewhere / "precious"), "keep me");
     EXPECT_FALSE(fs::exists(elsewhere / "absent"));
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"dangling.jpg", "link.jpg", "old.jpg"}));
 }
 
 TEST_P(OutputFileModes, AFileGivenUpOrRefusedItsPlaceLeavesNothingNew) {
-    testing::writeFile(dir / "image.jpg", "previous");
+    test_support::writeFile(dir / "image.jpg", "previous");
     {
         auto file = OutputFile::create(dir / "image.jpg", allowUnnamed());
         ASSERT_TRUE(file);
@@ -71,12 +71,12 @@ TEST_P(OutputFileModes, AFileGivenUpOrRefusedItsPlaceLeavesNothingNew) {
     }
     fs::create_directories(dir / "taken.jpg/occupied");
     EXPECT_FALSE(put(dir / "taken.jpg", "x", allowUnnamed()));
-    EXPECT_EQ(testing::readFile(dir / "image.jpg"), "previous");
+    EXPECT_EQ(test_support::readFile(dir / "image.jpg"), "previous");
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"image.jpg", "taken.jpg"}));
 }
 
 TEST_P(OutputFileModes, NoFileWhereNoneCanBeCreated) {
-    testing::writeFile(dir / "plain", "x");
+    test_support::writeFile(dir / "plain", "x");
     for (const std::string& target :
          {dir / "missing/image.jpg", dir / "plain/image.jpg", dir.path().string() + "/", dir / "..",
           std::string("a\0b", 3), std::string()})
@@ -109,10 +109,10 @@ bool killedWhileWriting(const std::string& target, bool allowUnnamed) {
 TEST(OutputFile, ARunKilledWhileWritingLeavesNoFileBehindWhenUnnamed) {
     ScratchDir dir;
     if (!OutputFile::create(dir / "probe")->unnamed()) GTEST_SKIP() << "no O_TMPFILE here";
-    testing::writeFile(dir / "page-1.jpg", "previous");
+    test_support::writeFile(dir / "page-1.jpg", "previous");
     ASSERT_TRUE(killedWhileWriting(dir / "page-1.jpg", true));
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"page-1.jpg"});
-    EXPECT_EQ(testing::readFile(dir / "page-1.jpg"), "previous");
+    EXPECT_EQ(test_support::readFile(dir / "page-1.jpg"), "previous");
     // Under a hidden name, as where O_TMPFILE is missing, the kill leaves that name behind.
     ASSERT_TRUE(killedWhileWriting(dir / "page-1.jpg", false));
     EXPECT_EQ(dir.entries().size(), 2u);

@@ -4,9 +4,9 @@
 #include "attachments/failure.h"
 #include "attachments/pdf/memory_budget.h"
 #include "attachments/pdf/process_pdf.h"
-#include "tests/attachments/support/jpeg_reader.h"
 #include "tests/attachments/support/pdf_builder.h"
-#include "tests/attachments/support/scratch_dir.h"
+#include "tests/support/jpeg_decode.h"
+#include "tests/support/scratch_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@ namespace {
 
 using common::Json;
 using mupdf::MemoryBudget;
-using testing::ScratchDir;
+using test_support::ScratchDir;
 
 TEST(PdfMemoryBudget, TheBudgetRefusesWhatWouldPassTheCeilingAndTakesBackWhatIsFreed) {
     MemoryBudget budget(1000);
@@ -61,7 +61,7 @@ protected:
         return processPdf(job, writeInput(pdf), operation, ceiling);
     }
     std::string writeInput(const std::string& pdf) {
-        testing::writeFile(dir / "input.pdf", pdf);
+        test_support::writeFile(dir / "input.pdf", pdf);
         return dir / "input.pdf";
     }
     ScratchDir dir;
@@ -74,10 +74,10 @@ TEST_F(PdfMemory, AnImageThatWouldExpandPastTheCeilingIsLeftOutAndTheRestDrawn) 
     const Json report = processPdf({{"output", dir.path().string()}, {"pages", {1}}},
                                    writeInput(testing::jbig2BombPdf(65535)), "prepare");
     EXPECT_EQ(report["items"][0]["text"], "Bomb\n\n");
-    const auto page = testing::readJpeg(dir / "page-1.jpg");
+    const auto page = test_support::readJpeg(dir / "page-1.jpg");
     ASSERT_TRUE(page);
     EXPECT_EQ(page->height, 2000);
-    EXPECT_GT(page->at(page->width / 2, 400)[0], 240); // white above the image
+    EXPECT_GT(page->at(page->width / 2, 400).r, 240); // white above the image
 }
 
 TEST_F(PdfMemory, APageThatCannotBeDrawnWithinTheCeilingCannotBeRendered) {

@@ -1,10 +1,10 @@
 #include "attachments/failure.h"
 #include "attachments/pdf/process_pdf.h"
 #include "common/graphemes.h"
-#include "tests/attachments/support/jpeg_reader.h"
 #include "tests/attachments/support/name_swapper.h"
 #include "tests/attachments/support/pdf_builder.h"
-#include "tests/attachments/support/scratch_dir.h"
+#include "tests/support/jpeg_decode.h"
+#include "tests/support/scratch_dir.h"
 
 #include <cmath>
 #include <filesystem>
@@ -15,10 +15,10 @@ namespace attachments {
 namespace {
 
 using common::Json;
+using test_support::ScratchDir;
 using testing::fillRect;
 using testing::makePdf;
 using testing::PdfPage;
-using testing::ScratchDir;
 using testing::showText;
 namespace fs = std::filesystem;
 
@@ -27,7 +27,7 @@ protected:
     // Writes `pdf` as the input file and returns its path.
     std::string input(const std::string& pdf) {
         std::string path = files / "input.pdf";
-        testing::writeFile(path, pdf);
+        test_support::writeFile(path, pdf);
         return path;
     }
 
@@ -49,8 +49,8 @@ protected:
         return failureOf([&] { prepare(pdf, pages); });
     }
 
-    std::optional<testing::DecodedJpeg> written(int page) {
-        return testing::readJpeg(out / ("page-" + std::to_string(page) + ".jpg"));
+    std::optional<test_support::RgbImage> written(int page) {
+        return test_support::readJpeg(out / ("page-" + std::to_string(page) + ".jpg"));
     }
 
     ScratchDir files, out;
@@ -78,7 +78,7 @@ TEST_F(PdfPath, RefusesWhatIsNotAReadableUnencryptedPdfOfAtMostAHundredPages) {
     std::string tooLong = testing::makeNumberedPdf(101);
     std::string empty = makePdf({});
     std::string plain = testing::makeNumberedPdf(2);
-    testing::writeFile(files / "plain.pdf", plain);
+    test_support::writeFile(files / "plain.pdf", plain);
     testing::encryptWithEmptyUserPassword(files / "plain.pdf", files / "aes.pdf", true);
     testing::encryptWithEmptyUserPassword(files / "plain.pdf", files / "rc4.pdf", false);
     const std::string cases[] = {tooLong,
@@ -86,8 +86,8 @@ TEST_F(PdfPath, RefusesWhatIsNotAReadableUnencryptedPdfOfAtMostAHundredPages) {
                                  "",
                                  "not a pdf at all",
                                  "\x89PNG\r\n\x1a\n",
-                                 testing::readFile(files / "aes.pdf"),
-                                 testing::readFile(files / "rc4.pdf")};
+                                 test_support::readFile(files / "aes.pdf"),
+                                 test_support::readFile(files / "rc4.pdf")};
     for (const std::string& pdf : cases) {
         std::string path = input(pdf);
         for (const char* operation : {"", "prepare"}) {
@@ -236,10 +236,10 @@ TEST_F(PdfPath, DrawsTheWholeMediaBoxUprightOnWhiteWhateverTheCropBox) {
     auto jpeg = written(1);
     ASSERT_TRUE(jpeg);
     ASSERT_EQ(jpeg->width, 1545);
-    EXPECT_LT(jpeg->at(40, 40)[0], 40);     // top-left square
-    EXPECT_LT(jpeg->at(1505, 1960)[0], 40); // bottom-right square
-    EXPECT_GT(jpeg->at(772, 1000)[0], 215); // white between them
-    EXPECT_GT(jpeg->at(1505, 40)[1], 215);
+    EXPECT_LT(jpeg->at(40, 40).r, 40);     // top-left square
+    EXPECT_LT(jpeg->at(1505, 1960).r, 40); // bottom-right square
+    EXPECT_GT(jpeg->at(772, 1000).r, 215); // white between them
+    EXPECT_GT(jpeg->at(1505, 40).g, 215);
 }
 
 TEST_F(PdfPath, TurnsARotatedPageAsAViewerShowsIt) {
@@ -250,8 +250,8 @@ TEST_F(PdfPath, TurnsARotatedPageAsAViewerShowsIt) {
     ASSERT_TRUE(jpeg);
     EXPECT_EQ(jpeg->width, 2000);
     EXPECT_EQ(jpeg->height, 1545);
-    EXPECT_LT(jpeg->at(1960, 40)[0], 40);
-    EXPECT_GT(jpeg->at(40, 40)[0], 215);
+    EXPECT_LT(jpeg->at(1960, 40).r, 40);
+    EXPECT_GT(jpeg->at(40, 40).r, 215);
 }
 
 TEST_F(PdfPath, RefusesAMediaBoxWithoutAreaAfterWritingTheEarlierPages) {

@@ -5,7 +5,7 @@
 #include "attachments/pdf/process_pdf.h"
 #include "common/graphemes.h"
 #include "tests/attachments/support/pdf_builder.h"
-#include "tests/attachments/support/scratch_dir.h"
+#include "tests/support/scratch_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -49,11 +49,11 @@ TEST(PageText, SurrogateHalvesAreJoinedAndLoneOnesReplaced) {
 class PdfText : public ::testing::Test {
 protected:
     Json prepare(const std::string& pdf) {
-        testing::writeFile(dir / "input.pdf", pdf);
+        test_support::writeFile(dir / "input.pdf", pdf);
         const Json job = {{"output", dir.path().string()}, {"pages", {1}}};
         return processPdf(job, dir / "input.pdf", "prepare");
     }
-    testing::ScratchDir dir;
+    test_support::ScratchDir dir;
 };
 
 TEST_F(PdfText, EmojiFromAToUnicodeMapComeOutAsUtf8) {

@@ -2,6 +2,8 @@
 
 #include "common/unique_handle.h"
 
+#include <fstream>
+#include <iterator>
 #include <openssl/evp.h>
 #include <turbojpeg.h>
 
@@ -36,6 +38,14 @@ std::optional<RgbImage> decodeJpeg(const std::vector<unsigned char>& bytes) {
                       TJPF_RGB, TJFLAG_ACCURATEDCT) != 0)
         return std::nullopt;
     return image;
+}
+
+std::optional<RgbImage> readJpeg(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    const std::vector<unsigned char> bytes{std::istreambuf_iterator<char>(in),
+                                           std::istreambuf_iterator<char>()};
+    return decodeJpeg(bytes);
 }
 
 } // namespace test_support

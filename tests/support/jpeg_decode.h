@@ -1,5 +1,6 @@
 #pragma once
-// Reading back what the programs encode: strict base64, and JPEG bytes to RGB pixels.
+// Reading back what the programs encode: strict base64, and JPEG bytes or files to RGB
+// pixels.
 
 #include <optional>
 #include <string>
@@ -25,5 +26,7 @@ struct RgbImage {
 
 // Nothing when the bytes are not a whole JPEG.
 std::optional<RgbImage> decodeJpeg(const std::vector<unsigned char>& bytes);
+// The JPEG file at `path`; nothing when it is missing or not a whole JPEG.
+std::optional<RgbImage> readJpeg(const std::string& path);
 
 } // namespace test_support

@@ -3,6 +3,7 @@
 //                                              refuses what the host would reject
 //   bundle-seal verify APP.app                 strict validation; exit 0 when valid
 //   bundle-seal keygen KEY.pem                 a new Ed25519 private key
+//   bundle-seal --version                      the project's version
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -12,6 +13,7 @@
 #include "host/platform/linux/bundles/seal.h"
 #include "host/platform/linux/bundles/seal_keys.h"
 #include "host/platform/linux/bundles/seal_writer.h"
+#include "tarnwick_version.h"
 
 namespace {
 
@@ -22,7 +24,8 @@ constexpr int kUsage = 2;
 int usage() {
     std::fputs("usage: bundle-seal seal APP.app [--key KEY.pem]\n"
                "       bundle-seal verify APP.app\n"
-               "       bundle-seal keygen KEY.pem\n",
+               "       bundle-seal keygen KEY.pem\n"
+               "       bundle-seal --version\n",
                stderr);
     return kUsage;
 }
@@ -104,6 +107,10 @@ int keygen(const std::string& path) {
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 1 && args[0] == "--version") {
+        std::printf("bundle-seal %s\n", tarnwick::kVersion);
+        return 0;
+    }
     if (args.size() == 2 && args[0] == "verify") return verify(args[1]);
     if (args.size() == 2 && args[0] == "keygen") return keygen(args[1]);
     if (args.size() == 2 && args[0] == "seal") return seal(args[1], std::nullopt);

@@ -6,17 +6,15 @@
 #include "attachments/failure.h"
 #include "attachments/image/image_decoder.h"
 #include "attachments/image/prepared_picture.h"
+#include "tests/support/jpeg_decode.h"
 
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
-#include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
-// clang-format off
-#include <jpeglib.h>
-// clang-format on
 
 namespace {
 
@@ -37,30 +35,6 @@ Rgb readPpm(const std::string& path) {
     image.pixels.resize(static_cast<std::size_t>(image.width) * image.height * 3);
     in.read(reinterpret_cast<char*>(image.pixels.data()),
             static_cast<std::streamsize>(image.pixels.size()));
-    return image;
-}
-
-Rgb readJpeg(const std::string& path) {
-    std::unique_ptr<std::FILE, decltype(&std::fclose)> file(std::fopen(path.c_str(), "rb"),
-                                                            std::fclose);
-    if (!file) throw std::runtime_error("cannot open " + path);
-    jpeg_decompress_struct cinfo;
-    jpeg_error_mgr errors;
-    cinfo.err = jpeg_std_error(&errors);
-    jpeg_create_decompress(&cinfo);
-    jpeg_stdio_src(&cinfo, file.get());
-    jpeg_read_header(&cinfo, TRUE);
-    cinfo.out_color_space = JCS_RGB;
-    jpeg_start_decompress(&cinfo);
-    Rgb image{static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height), {}};
-    image.pixels.resize(static_cast<std::size_t>(image.width) * image.height * 3);
-    while (cinfo.output_scanline < cinfo.output_height) {
-        JSAMPROW row =
-            &image.pixels[static_cast<std::size_t>(cinfo.output_scanline) * image.width * 3];
-        jpeg_read_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_decompress(&cinfo);
-    jpeg_destroy_decompress(&cinfo);
     return image;
 }
 
@@ -93,10 +67,11 @@ int main(int argc, char** argv) try {
     const std::size_t pixels = static_cast<std::size_t>(reference.width) * reference.height;
     std::printf("scaled %.2f dB", lumaPsnr(picture.pixels.data(), reference.pixels.data(), pixels));
     if (argc > 3) {
-        const Rgb written = readJpeg(argv[3]);
-        if (written.width == reference.width && written.height == reference.height)
+        const auto written = test_support::readJpeg(argv[3]);
+        if (!written) throw std::runtime_error(std::string("not a JPEG: ") + argv[3]);
+        if (written->width == reference.width && written->height == reference.height)
             std::printf("  jpeg %.2f dB",
-                        lumaPsnr(written.pixels.data(), reference.pixels.data(), pixels));
+                        lumaPsnr(written->rgb.data(), reference.pixels.data(), pixels));
     }
     std::printf("\n");
     return 0;

@@ -1,5 +1,7 @@
 #include "format_fixtures.h"
 
+#include "common/unique_handle.h"
+
 #include <gif_lib.h>
 #include <libheif/heif.h>
 #include <stdexcept>
@@ -9,7 +11,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 
 namespace fixtures {
 namespace {
@@ -221,8 +222,7 @@ void writeTiff(const std::filesystem::path& path, const Picture& picture,
 
 void writeAvif(const std::filesystem::path& path, const Picture& picture, int orientation,
                int images) {
-    std::unique_ptr<heif_context, decltype(&heif_context_free)> ctx(heif_context_alloc(),
-                                                                    heif_context_free);
+    common::Owned<heif_context, heif_context_free> ctx(heif_context_alloc());
     heif_encoder* encoder = nullptr;
     check(heif_context_get_encoder_for_format(ctx.get(), heif_compression_AV1, &encoder).code ==
               heif_error_Ok,

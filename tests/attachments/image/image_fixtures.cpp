@@ -1,11 +1,11 @@
 #include "image_fixtures.h"
 
+#include "common/unique_handle.h"
+
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <lcms2.h>
-#include <memory>
 #include <spng.h>
 #include <stdexcept>
 #include <zlib.h>
@@ -16,9 +16,7 @@
 namespace fixtures {
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
+using File = common::Owned<std::FILE, std::fclose>;
 
 void check(bool ok, const char* what) {
     if (!ok) throw std::runtime_error(what);
@@ -114,7 +112,7 @@ std::vector<std::uint8_t> linearGreyProfile() {
 
 void writeJpeg(const std::filesystem::path& path, const Picture& picture,
                const JpegOptions& options) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
+    File file(std::fopen(path.c_str(), "wb"));
     check(file != nullptr, "open jpeg");
     jpeg_compress_struct cinfo;
     jpeg_error_mgr errors;
@@ -247,7 +245,7 @@ void writeMpo(const std::filesystem::path& path, const std::vector<Picture>& ima
 
 void writeAdobeCmykJpeg(const std::filesystem::path& path, int width, int height,
                         const std::array<std::uint8_t, 4>& ink) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
+    File file(std::fopen(path.c_str(), "wb"));
     check(file != nullptr, "open jpeg");
     jpeg_compress_struct cinfo;
     jpeg_error_mgr errors;
@@ -275,8 +273,7 @@ void writeAdobeCmykJpeg(const std::filesystem::path& path, int width, int height
 }
 
 std::vector<std::uint8_t> pngBytes(const Picture& picture, const PngOptions& options) {
-    std::unique_ptr<spng_ctx, decltype(&spng_ctx_free)> ctx(spng_ctx_new(SPNG_CTX_ENCODER),
-                                                            spng_ctx_free);
+    common::Owned<spng_ctx, spng_ctx_free> ctx(spng_ctx_new(SPNG_CTX_ENCODER));
     spng_set_option(ctx.get(), SPNG_ENCODE_TO_BUFFER, 1);
     spng_ihdr ihdr{};
     ihdr.width = picture.width;
@@ -357,8 +354,7 @@ std::vector<std::uint8_t> pngBytes(const Picture& picture, const PngOptions& opt
     check(status == 0, spng_strerror(status));
     std::size_t length = 0;
     int error = 0;
-    std::unique_ptr<void, decltype(&std::free)> buffer(
-        spng_get_png_buffer(ctx.get(), &length, &error), std::free);
+    common::Malloced<void> buffer(spng_get_png_buffer(ctx.get(), &length, &error));
     check(buffer != nullptr, "png buffer");
     const auto* bytes = static_cast<const std::uint8_t*>(buffer.get());
     return {bytes, bytes + length};
@@ -420,44 +416,6 @@ void writeBytes(const std::filesystem::path& path, const std::vector<std::uint8_
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
     check(static_cast<bool>(out), "write file");
-}
-
-Rgba Decoded::at(int x, int y) const {
-    const std::uint8_t* p = &rgb[(static_cast<std::size_t>(y) * width + x) * 3];
-    return {p[0], p[1], p[2], 255};
-}
-
-Decoded readJpeg(const std::filesystem::path& path) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    check(file != nullptr, "open output jpeg");
-    jpeg_decompress_struct cinfo;
-    jpeg_error_mgr errors;
-    cinfo.err = jpeg_std_error(&errors);
-    jpeg_create_decompress(&cinfo);
-    jpeg_stdio_src(&cinfo, file.get());
-    jpeg_read_header(&cinfo, TRUE);
-    cinfo.out_color_space = JCS_RGB;
-    jpeg_start_decompress(&cinfo);
-    Decoded out{static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height), {}};
-    out.rgb.resize(static_cast<std::size_t>(out.width) * out.height * 3);
-    while (cinfo.output_scanline < cinfo.output_height) {
-        JSAMPROW row = &out.rgb[static_cast<std::size_t>(cinfo.output_scanline) * out.width * 3];
-        jpeg_read_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_decompress(&cinfo);
-    jpeg_destroy_decompress(&cinfo);
-    return out;
-}
-
-ScratchDir::ScratchDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "imagepath-XXXXXX").string();
-    check(mkdtemp(pattern.data()) != nullptr, "mkdtemp");
-    path_ = pattern;
-}
-
-ScratchDir::~ScratchDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
 }
 
 } // namespace fixtures

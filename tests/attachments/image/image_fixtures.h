@@ -1,6 +1,5 @@
 #pragma once
-// Small images written by the tests themselves, with the codec libraries, and a reader
-// for the JPEG that the image path writes.
+// Small images written by the tests themselves, with the codec libraries.
 
 #include <array>
 #include <cstdint>
@@ -78,28 +77,5 @@ std::vector<std::uint8_t> pngHeaderOnly(std::uint32_t width, std::uint32_t heigh
 
 std::vector<std::uint8_t> readBytes(const std::filesystem::path& path);
 void writeBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
-
-// The decoded JPEG written by the image path, three bytes a pixel.
-struct Decoded {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint8_t> rgb;
-    Rgba at(int x, int y) const;
-};
-Decoded readJpeg(const std::filesystem::path& path);
-
-// A fresh directory under the system's temporary directory, removed with its contents.
-class ScratchDir {
-public:
-    ScratchDir();
-    ~ScratchDir();
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
-private:
-    std::filesystem::path path_;
-};
 
 } // namespace fixtures

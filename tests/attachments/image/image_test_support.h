@@ -4,11 +4,32 @@
 #include "attachments/failure.h"
 #include "attachments/image/process_image.h"
 #include "image_fixtures.h"
+#include "tests/support/jpeg_decode.h"
+#include "tests/support/scratch_dir.h"
 
 #include <optional>
+#include <stdexcept>
 #include <string>
 
 namespace fixtures {
+
+using test_support::ScratchDir;
+
+// The JPEG written by the image path, its pixels read as Rgba so that they compare with
+// the pictures the fixtures wrote.
+struct Decoded : test_support::RgbImage {
+    Rgba at(int x, int y) const {
+        const auto pixel = RgbImage::at(x, y);
+        return {static_cast<std::uint8_t>(pixel.r), static_cast<std::uint8_t>(pixel.g),
+                static_cast<std::uint8_t>(pixel.b), 255};
+    }
+};
+
+inline Decoded readJpeg(const std::filesystem::path& path) {
+    auto image = test_support::readJpeg(path.string());
+    if (!image) throw std::runtime_error("cannot read the JPEG " + path.string());
+    return {std::move(*image)};
+}
 
 inline constexpr const char* kUnsupported = "Unsupported, animated or damaged image";
 inline constexpr const char* kCannotPrepare = "Cannot prepare image";

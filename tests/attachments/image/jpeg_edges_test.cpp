@@ -57,7 +57,7 @@ TEST(JpegEdges, AFractionalDctScaleIsResampledFromTheRegionThePictureCovers) {
     // to 2002 x 801. Fitted into 2000 x 800, the right and bottom edges would land half a
     // pixel off if the rounded-up rows were taken for the whole picture.
     writeJpeg(dir / "scan.jpg", scanLike(4003, 1601), {.quality = 95, .grey = true});
-    const auto decoder = attachments::openImage((dir / "scan.jpg").string());
+    const auto decoder = attachments::openImage(dir / "scan.jpg");
     const attachments::RgbPicture prepared = attachments::preparePicture(*decoder);
     ASSERT_EQ(prepared.size, (attachments::Size{2000, 800}));
     const auto reference = fullResize(readJpeg(dir / "scan.jpg"), prepared.size);

@@ -30,12 +30,12 @@ TEST(JpegRowEncoder, SameBytesAsTheWholePictureWriter) {
         SCOPED_TRACE(testing::Message() << width << "x" << height);
         const auto rgb = rgbBytes(width, height);
         const std::size_t stride = static_cast<std::size_t>(width) * 3;
-        attachments::writeImage({rgb.data(), width, height, stride}, (dir / "whole.jpg").string());
+        attachments::writeImage({rgb.data(), width, height, stride}, dir / "whole.jpg");
         JpegRowEncoder encoder(width, height);
         for (int y = 0; y < height; ++y)
             encoder.row(rgb.data() + y * stride);
         const auto jpeg = encoder.finish();
-        attachments::writeJpeg(jpeg, (dir / "rows.jpg").string());
+        attachments::writeJpeg(jpeg, dir / "rows.jpg");
         EXPECT_TRUE(readBytes(dir / "whole.jpg") == readBytes(dir / "rows.jpg"));
     }
 }
@@ -64,15 +64,15 @@ TEST(JpegRowEncoder, PreparedImagesAreEncodedAsTheyComeOnlyWhenRowsFinishInOrder
         writePng(dir / "in.png", picture, {.kind = PngKind::Rgba8, .orientation = orientation});
         for (const PipelineOptions& options : {threaded, onCaller}) {
             SCOPED_TRACE(testing::Message() << "orientation " << orientation);
-            auto decoder = attachments::openImage((dir / "in.png").string());
+            auto decoder = attachments::openImage(dir / "in.png");
             const auto prepared = attachments::prepareImage(*decoder, options);
-            decoder = attachments::openImage((dir / "in.png").string());
+            decoder = attachments::openImage(dir / "in.png");
             const auto whole = attachments::preparePicture(*decoder, options);
-            attachments::writeImage(whole.view(), (dir / "whole.jpg").string());
+            attachments::writeImage(whole.view(), dir / "whole.jpg");
             if (orientation <= 2) {
                 ASSERT_FALSE(prepared.jpeg.empty());
                 EXPECT_TRUE(prepared.picture.pixels.empty()); // never held whole
-                attachments::writeJpeg(prepared.jpeg, (dir / "rows.jpg").string());
+                attachments::writeJpeg(prepared.jpeg, dir / "rows.jpg");
                 EXPECT_TRUE(readBytes(dir / "whole.jpg") == readBytes(dir / "rows.jpg"));
             } else {
                 EXPECT_TRUE(prepared.jpeg.empty());

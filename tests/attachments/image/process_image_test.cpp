@@ -29,17 +29,15 @@ TEST_F(ProcessImage, InspectionReportsStoredSizeAndWritesNothing) {
               (common::Json{{"kind", "image"}, {"width", 30}, {"height", 70}}));
     // Any operation but "prepare" is an inspection, even with an output present.
     const common::Json job = {{"output", dir.path().string()}};
-    EXPECT_FALSE(attachments::processImage(job, (dir / "a.jpg").string(), "").contains("items"));
-    EXPECT_FALSE(
-        attachments::processImage(job, (dir / "a.jpg").string(), "Prepare").contains("items"));
+    EXPECT_FALSE(attachments::processImage(job, dir / "a.jpg", "").contains("items"));
+    EXPECT_FALSE(attachments::processImage(job, dir / "a.jpg", "Prepare").contains("items"));
     EXPECT_FALSE(std::filesystem::exists(dir / "image.jpg"));
 }
 
 TEST_F(ProcessImage, PrepareReportsTheItemAndWritesImageJpg) {
     writePng(dir / "in.png", gradient(80, 60));
     const common::Json job = {{"output", dir.path().string()}};
-    const common::Json report =
-        attachments::processImage(job, (dir / "in.png").string(), "prepare");
+    const common::Json report = attachments::processImage(job, dir / "in.png", "prepare");
     EXPECT_EQ(
         common::compact(report),
         R"({"height":60,"items":[{"file":"image.jpg","page":0,"text":""}],"kind":"image","width":80})");
@@ -48,7 +46,7 @@ TEST_F(ProcessImage, PrepareReportsTheItemAndWritesImageJpg) {
     EXPECT_EQ(out.height, 60);
     // Preparing again replaces the file and reports the same.
     writePng(dir / "in.png", gradient(80, 60));
-    EXPECT_EQ(attachments::processImage(job, (dir / "in.png").string(), "prepare"), report);
+    EXPECT_EQ(attachments::processImage(job, dir / "in.png", "prepare"), report);
 }
 
 TEST_F(ProcessImage, FormatIsRecognisedByContentNotName) {
@@ -91,20 +89,14 @@ TEST_F(ProcessImage, OutputIsLookedUpOnlyAfterTheImageTests) {
     writeBytes(dir / "over.png", pngHeaderOnly(8001, 5000));
     const common::Json noOutput = common::Json::object();
     const common::Json numberOutput = {{"output", 7}};
-    EXPECT_EQ(failureOf([&] {
-                  attachments::processImage(noOutput, (dir / "ok.jpg").string(), "prepare");
-              }),
+    EXPECT_EQ(failureOf([&] { attachments::processImage(noOutput, dir / "ok.jpg", "prepare"); }),
               kCannotPrepare);
-    EXPECT_EQ(failureOf([&] {
-                  attachments::processImage(numberOutput, (dir / "ok.jpg").string(), "prepare");
-              }),
-              kCannotPrepare);
-    EXPECT_EQ(failureOf([&] {
-                  attachments::processImage(noOutput, (dir / "over.png").string(), "prepare");
-              }),
+    EXPECT_EQ(
+        failureOf([&] { attachments::processImage(numberOutput, dir / "ok.jpg", "prepare"); }),
+        kCannotPrepare);
+    EXPECT_EQ(failureOf([&] { attachments::processImage(noOutput, dir / "over.png", "prepare"); }),
               kUnsupported);
-    EXPECT_EQ(attachments::processImage(noOutput, (dir / "ok.jpg").string(), "inspect")["width"],
-              16);
+    EXPECT_EQ(attachments::processImage(noOutput, dir / "ok.jpg", "inspect")["width"], 16);
 }
 
 TEST_F(ProcessImage, DamagedPixelDataFailsOnlyWhenPrepared) {

@@ -1,5 +1,7 @@
 #include "tests/attachments/support/pdf_builder.h"
 
+#include "common/unique_handle.h"
+
 #include <cstdio>
 #include <memory>
 #include <stdexcept>
@@ -153,10 +155,6 @@ std::string fillRect(double x, double y, double width, double height) {
 
 namespace {
 
-struct ContextDeleter {
-    void operator()(fz_context* ctx) const { fz_drop_context(ctx); }
-};
-
 // Kept apart from every C++ object: MuPDF reports errors by longjmp.
 bool encrypt(fz_context* ctx, const char* in, const char* out, int method) {
     pdf_document* doc = nullptr;
@@ -183,7 +181,7 @@ bool encrypt(fz_context* ctx, const char* in, const char* out, int method) {
 } // namespace
 
 void encryptWithEmptyUserPassword(const std::string& in, const std::string& out, bool aes) {
-    std::unique_ptr<fz_context, ContextDeleter> ctx(
+    common::Owned<fz_context, fz_drop_context> ctx(
         fz_new_context(nullptr, nullptr, FZ_STORE_DEFAULT));
     if (!ctx) throw std::runtime_error("no MuPDF context");
     if (!encrypt(ctx.get(), in.c_str(), out.c_str(),
