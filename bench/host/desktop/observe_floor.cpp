@@ -72,12 +72,12 @@ std::string floorAnswer(XConnection& x, Segment& segment, xcb_window_t frame, in
     xcb_free_pixmap(c, pixmap);
     if (!read) return {};
 
-    host::platform::x11::PixelView view{static_cast<const unsigned char*>(segment.address),
-                                        sourceWidth, sourceHeight,
-                                        static_cast<std::size_t>(sourceWidth) * 4};
+    auto pixels = host::platform::x11::resample({static_cast<const unsigned char*>(segment.address),
+                                                 sourceWidth, sourceHeight,
+                                                 static_cast<std::size_t>(sourceWidth) * 4},
+                                                width, height);
     host::platform::CapturedImage image{width, height, static_cast<std::size_t>(width) * 4,
-                                        host::platform::x11::resample(view, width, height),
-                                        nullptr};
+                                        std::move(pixels), nullptr};
     auto jpeg = host::encodeJpeg(image, host::kCaptureJpegQuality);
     if (!jpeg) return {};
     std::string line;
