@@ -9,6 +9,7 @@
 #include "host/session/host.h"
 
 #include <atomic>
+#include <future>
 #include <memory>
 
 namespace host {
@@ -68,12 +69,21 @@ private:
 
     void onImage(Image& image) {
         if (!image) return finish(EngineFailure{});
+        // The JPEG is encoded on a thread of its own while this job checks the target and
+        // the gate again; it is looked at only once both have passed, so the checks keep
+        // their order, and this job waits for it without letting another job run. Where
+        // no thread can be started the encoding runs here, when it is asked for.
+        const platform::CapturedImage& captured = *image;
+        auto encoded = std::async(std::launch::async | std::launch::deferred, [&captured] {
+            return encodeJpeg(captured, kCaptureJpegQuality);
+        });
         // The window must still be there and the screen still usable; what changed in the
-        // meantime (a move) is left for the next input request to notice.
+        // meantime (a move) is left for the next input request to notice. A failure here
+        // waits for the encoding to end before the image goes.
         target(host_, platform_, params_);
         host_.requireScreen();
 
-        auto jpeg = encodeJpeg(*image, kCaptureJpegQuality);
+        auto jpeg = encoded.get();
         if (!jpeg) return finish(EngineFailure{});
         if (jpeg->size() > kLargestJpeg) fail(ErrorCode::ImageTooLarge);
         const auto& b = before_.bounds;

@@ -1,11 +1,19 @@
-// observe latency on the virtual desktop: skelmor end to end through its pipes, the capture
-// port alone, and ImageMagick's `import -window` capturing the same window to a JPEG.
+// observe latency on the virtual desktop: skelmor end to end through its pipes, interleaved
+// with the floor probe (observe_floor: only the capture, scale, JPEG, base64 and write no
+// observe can do without); then the parts of observe one by one, and ImageMagick's
+// `import -window` capturing the same window to a JPEG.
 // Run through bench/host/desktop/run.sh (a desktop large enough for 1920 × 1080 windows).
 
 #include "skelmor_client.h"
 #include "test_app.h"
 #include "test_bundle.h"
 #include "x11_ports.h"
+
+#include "common/base64.h"
+#include "host/actions/capture_size.h"
+#include "host/actions/jpeg_encoder.h"
+#include "host/channel/answer.h"
+#include "host/platform/linux/x11/window_tree.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -36,6 +44,75 @@ Summary summarise(std::vector<double> samples) {
     if (samples.empty()) return {};
     std::sort(samples.begin(), samples.end());
     return {samples[samples.size() / 2], samples[samples.size() * 9 / 10]};
+}
+
+void report(const std::string& what, const std::vector<double>& samples) {
+    if (samples.empty()) {
+        std::printf("%s: failed\n", what.c_str());
+        return;
+    }
+    const Summary s = summarise(samples);
+    std::printf("%s: median %.2f ms, p90 %.2f ms\n", what.c_str(), s.median, s.p90);
+}
+
+// The time until the whole answer line has arrived; the line is parsed afterwards, outside
+// the measurement, as the floor's is not parsed at all.
+std::optional<double> timedObserve(SkelmorClient& host, const Json& params, std::string& failure,
+                                   host::PixelSize& delivered) {
+    const auto start = Clock::now();
+    host.send("observe", params);
+    auto line = host.process().readLine(10s);
+    const double took = millisecondsSince(start);
+    auto answer = line ? common::parseStrict(*line) : std::nullopt;
+    failure = errorOf(answer);
+    if (!failure.empty()) return std::nullopt;
+    const Json result = resultOf(answer);
+    delivered = {result.value("width", 0), result.value("height", 0)};
+    return took;
+}
+
+// The floor's answer for the frame of `window`: the time until its line has arrived.
+std::optional<double> timedFloor(ChildProcess& probe, std::uint32_t frame, host::PixelSize size) {
+    const auto start = Clock::now();
+    probe.send(std::to_string(frame) + " " + std::to_string(size.width) + " " +
+               std::to_string(size.height));
+    auto line = probe.readLine(10s);
+    const double took = millisecondsSince(start);
+    if (!line || line->empty()) return std::nullopt;
+    return took;
+}
+
+// observe through skelmor's pipes and the floor probe through its own, one after the other
+// in each round, so that both see the same machine.
+void observeAgainstFloor(SkelmorClient& host, const Json& params, std::uint32_t window,
+                         host::PixelSize size) {
+    auto x =
+        host::platform::x11::XConnection::open(host::platform::x11::XConnection::Capture::Without);
+    auto frame = x ? host::platform::x11::frameOf(*x, window) : std::nullopt;
+    ChildProcess probe({OBSERVE_FLOOR_PATH});
+    std::vector<double> observes, floors;
+    std::string failure;
+    host::PixelSize delivered;
+    for (int i = 0; i < kRuns + 3 && frame; ++i) {
+        auto observed = timedObserve(host, params, failure, delivered);
+        auto floor = timedFloor(probe, *frame, size);
+        if (!observed || !floor) break;
+        if (i < 3) continue; // the first rounds warm the caches up
+        observes.push_back(*observed);
+        floors.push_back(*floor);
+    }
+    if (observes.size() != static_cast<std::size_t>(kRuns)) {
+        std::printf("observe against the floor: failed (%s)\n",
+                    failure.empty() ? "the floor probe" : failure.c_str());
+        return;
+    }
+    const Summary o = summarise(observes), f = summarise(floors);
+    std::printf("skelmor observe (pipes, %dx%d JPEG): median %.2f ms, p90 %.2f ms\n",
+                delivered.width, delivered.height, o.median, o.p90);
+    std::printf("floor probe (pipes, same capture, scale, JPEG, base64, one write): median "
+                "%.2f ms, p90 %.2f ms\n",
+                f.median, f.p90);
+    std::printf("observe / floor: %.2f (goal: at most 1.6)\n", o.median / f.median);
 }
 
 std::optional<host::platform::Rect> frameOf(desktop_test::DesktopPorts& ports,
@@ -99,26 +176,12 @@ void benchSize(desktop_test::DesktopPorts& ports,
         std::printf("skelmor observe: unavailable (identity: %s)\n", errorOf(identity).c_str());
     } else {
         const Json params{{"app", resultOf(identity)}, {"target", target}};
-        std::vector<double> samples;
-        std::string failure;
-        int pixelsW = 0, pixelsH = 0;
-        std::size_t bytes = 0;
-        for (int i = 0; i < kRuns + 3 && failure.empty(); ++i) {
-            const auto start = Clock::now();
-            auto answer = host.call("observe", params);
-            const double took = millisecondsSince(start);
-            failure = errorOf(answer);
-            if (i >= 3) samples.push_back(took); // the first runs warm the caches up
-            Json result = resultOf(answer);
-            if (result.is_object()) {
-                pixelsW = result.value("width", 0);
-                pixelsH = result.value("height", 0);
-                bytes = result.value("image", "").size() * 3 / 4;
-            }
-        }
-        // Where the time goes: the pipes alone (status), and one target resolution (windows:
-        // the bundle's seal, the live check of the process, one window list); observe
-        // resolves the target twice.
+        const auto size =
+            host::captureSize(frame ? frame->width : width, frame ? frame->height : height);
+        observeAgainstFloor(host, params, app->window(), size);
+        // Where the time goes: the pipes with the state snapshot (status), and one target
+        // resolution (windows: the screen gate, the bundle's seal, the live check of each
+        // running instance, one window list); observe resolves the target twice.
         for (const char* method : {"status", "windows"}) {
             std::vector<double> parts;
             const Json partParams = std::string(method) == "status" ? Json::object() : params;
@@ -127,44 +190,77 @@ void benchSize(desktop_test::DesktopPorts& ports,
                 host.call(method, partParams);
                 parts.push_back(millisecondsSince(start));
             }
-            Summary s = summarise(parts);
-            std::printf("skelmor %s (pipes): median %.2f ms, p90 %.2f ms\n", method, s.median,
-                        s.p90);
-        }
-        if (!failure.empty()) {
-            std::printf("skelmor observe: failed with %s\n", failure.c_str());
-        } else {
-            Summary s = summarise(samples);
-            std::printf("skelmor observe (pipes, %dx%d JPEG, ~%zu bytes): median %.2f ms, p90 "
-                        "%.2f ms (%d runs)\n",
-                        pixelsW, pixelsH, bytes, s.median, s.p90, kRuns);
+            report(std::string("skelmor ") + method + " (pipes)", parts);
         }
     }
 
-    // The capture port alone (composite pixmap, shared-memory read, resampling).
+    // The capture service's list of shareable windows (observe asks for it once).
     {
-        const double longer = std::max(width, height);
-        const double scale = std::min(1280.0 / longer, 1.0);
-        const int w = std::max(1, static_cast<int>(width * scale));
-        const int h = std::max(1, static_cast<int>(height * scale));
         std::vector<double> samples;
         for (int i = 0; i < kRuns; ++i) {
             std::promise<bool> done;
             const auto start = Clock::now();
-            ports.capture->captureWindow(app->window(), w, h,
-                                         [&](auto image) { done.set_value(image.has_value()); });
-            bool ok = done.get_future().get();
+            ports.capture->shareableContent(
+                [&](auto windows) { done.set_value(windows.has_value()); });
+            const bool ok = done.get_future().get();
             samples.push_back(millisecondsSince(start));
             if (!ok) {
-                std::printf("capture port: failed\n");
                 samples.clear();
                 break;
             }
         }
-        if (!samples.empty()) {
-            Summary s = summarise(samples);
-            std::printf("capture port alone (%dx%d pixels): median %.2f ms, p90 %.2f ms\n", w, h,
-                        s.median, s.p90);
+        report("shareable content alone", samples);
+    }
+
+    // The capture port alone (frame lookup, composite pixmap, shared-memory read, scale),
+    // then what observe does with its image: the JPEG, base64, the answer line.
+    {
+        const auto size =
+            host::captureSize(frame ? frame->width : width, frame ? frame->height : height);
+        std::vector<double> samples;
+        std::optional<host::platform::CapturedImage> kept;
+        for (int i = 0; i < kRuns; ++i) {
+            std::promise<std::optional<host::platform::CapturedImage>> done;
+            const auto start = Clock::now();
+            ports.capture->captureWindow(app->window(), size.width, size.height,
+                                         [&](auto image) { done.set_value(std::move(image)); });
+            auto image = done.get_future().get();
+            samples.push_back(millisecondsSince(start));
+            if (!image) {
+                samples.clear();
+                break;
+            }
+            if (i == kRuns - 1) kept = std::move(image);
+        }
+        report("capture port alone (" + std::to_string(size.width) + "x" +
+                   std::to_string(size.height) + " pixels)",
+               samples);
+        if (kept) {
+            kept->lease.reset(); // the capture service may take more pictures meanwhile
+            std::vector<double> encode, base64, line;
+            for (int i = 0; i < kRuns; ++i) {
+                auto start = Clock::now();
+                auto jpeg = host::encodeJpeg(*kept, host::kCaptureJpegQuality);
+                encode.push_back(millisecondsSince(start));
+                if (!jpeg) break;
+                start = Clock::now();
+                std::string text;
+                common::appendBase64(text, jpeg->data(), jpeg->size());
+                base64.push_back(millisecondsSince(start));
+                Json result{{"bounds", {{"x", 0.0}, {"y", 0.0}, {"width", 1.0}, {"height", 1.0}}},
+                            {"frameId", "00000000-0000-4000-8000-000000000000"},
+                            {"height", kept->height},
+                            {"image", std::move(text)},
+                            {"mimeType", "image/jpeg"},
+                            {"width", kept->width}};
+                start = Clock::now();
+                auto answer = host::answerLine("r1", host::Outcome(std::move(result)));
+                line.push_back(millisecondsSince(start));
+                if (!answer) break;
+            }
+            report("  JPEG encode alone", encode);
+            report("  base64 alone", base64);
+            report("  answer line alone (JSON)", line);
         }
     }
 
@@ -177,8 +273,7 @@ void benchSize(desktop_test::DesktopPorts& ports,
                 host::platform::WindowListKind::OnScreenExcludingDesktopElements);
             samples.push_back(millisecondsSince(start));
         }
-        Summary s = summarise(samples);
-        std::printf("window list alone: median %.2f ms, p90 %.2f ms\n", s.median, s.p90);
+        report("window list alone", samples);
     }
 
     // ImageMagick, the tool one would otherwise reach for.

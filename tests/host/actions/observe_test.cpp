@@ -176,6 +176,18 @@ TEST(Observe, FailuresRegisterNothing) {
          [](World& w) { w.desktop.session.screenAllowed = false; },
          "screen_permission_required",
          1},
+        // The JPEG is encoded while the target and the gate are checked again: their
+        // codes still come first.
+        {"unencodable image of a window closed during the capture", render([] {
+             auto image = paintWindowImage(800, 600);
+             image.stride = 799 * 4;
+             return std::optional(image);
+         }),
+         [](World& w) { w.desktop.closeWindow(kWindow); }, "target_changed", 1},
+        {"oversized JPEG of a screen locked during the capture",
+         render([] { return std::optional(noise(2600, 2000)); }),
+         [](World& w) { w.desktop.session.deliver(platform::ScreenNotification::ScreenIsLocked); },
+         "mac_locked", 0},
     };
     for (const auto& row : rows) {
         World world;

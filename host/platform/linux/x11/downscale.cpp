@@ -7,108 +7,124 @@
 namespace host::platform::x11 {
 namespace {
 
+constexpr int kOne = 256; // a weight of 1 along one axis
+
 // For each target position along one axis, the run of source positions that contribute to
-// it (`first`, `count`) and their weights, flat in `weights` from `offset`.
+// it (`first`, `count`) and their weights, which sum to exactly kOne, flat in `weights`
+// from `offset`.
 struct Taps {
     std::vector<int> first;
     std::vector<int> count;
     std::vector<std::size_t> offset;
-    std::vector<float> weights;
+    std::vector<std::uint16_t> weights;
 };
+
+// Weights from fractions that sum to 1: each is the step of the rounded running sum, so
+// the rounding never adds up to more or less than kOne.
+void pushQuantised(Taps& taps, const double* fractions, int count) {
+    double running = 0;
+    int given = 0;
+    for (int k = 0; k < count; ++k) {
+        running += fractions[k];
+        const int upTo = k == count - 1 ? kOne : static_cast<int>(std::lround(running * kOne));
+        taps.weights.push_back(static_cast<std::uint16_t>(upTo - given));
+        given = upTo;
+    }
+}
 
 Taps tapsFor(int source, int target) {
     Taps taps;
     const double scale = static_cast<double>(source) / target;
+    std::vector<double> fractions;
     for (int i = 0; i < target; ++i) {
         taps.offset.push_back(taps.weights.size());
+        fractions.clear();
+        int first = 0;
         if (scale > 1.0) {
             // Area average: the target pixel covers [i × scale, (i + 1) × scale).
             const double begin = i * scale;
             const double end = std::min<double>((i + 1) * scale, source);
-            const int first = static_cast<int>(begin);
-            int count = 0;
-            for (int s = first; s < end; ++s, ++count) {
-                const double covered = std::min<double>(s + 1, end) - std::max<double>(s, begin);
-                taps.weights.push_back(static_cast<float>(covered / (end - begin)));
-            }
-            taps.first.push_back(first);
-            taps.count.push_back(count);
+            first = static_cast<int>(begin);
+            for (int s = first; s < end; ++s)
+                fractions.push_back((std::min<double>(s + 1, end) - std::max<double>(s, begin)) /
+                                    (end - begin));
         } else {
-            // Bilinear between the two nearest source centres.
+            // Bilinear between the two nearest source centres (one at the same size).
             const double centre = std::clamp((i + 0.5) * scale - 0.5, 0.0, source - 1.0);
-            const int left = static_cast<int>(centre);
-            const int right = std::min(left + 1, source - 1);
-            const auto t = static_cast<float>(centre - left);
-            taps.first.push_back(left);
-            taps.count.push_back(right - left + 1);
-            taps.weights.push_back(1.0f - t);
-            if (right != left) taps.weights.push_back(t);
+            first = static_cast<int>(centre);
+            const double t = centre - first;
+            fractions.push_back(1.0 - t);
+            if (first + 1 < source && t > 0) fractions.push_back(t);
         }
+        taps.first.push_back(first);
+        taps.count.push_back(static_cast<int>(fractions.size()));
+        pushQuantised(taps, fractions.data(), static_cast<int>(fractions.size()));
     }
     return taps;
 }
 
-unsigned char toByte(float v) {
-    return static_cast<unsigned char>(std::clamp(v + 0.5f, 0.0f, 255.0f));
+// One target row's sources blended: every byte of the source rows, X included (it is
+// overwritten later), at most kOne × 255 each.
+void blendRows(const PixelView& source, const Taps& rows, int y, std::uint16_t* into) {
+    const std::size_t bytes = static_cast<std::size_t>(source.width) * 4;
+    const std::uint16_t* w = rows.weights.data() + rows.offset[y];
+    const unsigned char* row = source.pixels + rows.first[y] * source.stride;
+    for (std::size_t i = 0; i < bytes; ++i)
+        into[i] = static_cast<std::uint16_t>(w[0] * row[i]);
+    for (int k = 1; k < rows.count[y]; ++k) {
+        row += source.stride;
+        const std::uint16_t weight = w[k];
+        for (std::size_t i = 0; i < bytes; ++i)
+            into[i] = static_cast<std::uint16_t>(into[i] + weight * row[i]);
+    }
+}
+
+// The blended row's columns to target pixels: sums of at most kOne × kOne × 255, rounded.
+void blendColumns(const std::uint16_t* from, const Taps& columns, int width, unsigned char* to) {
+    for (int x = 0; x < width; ++x) {
+        const std::uint16_t* w = columns.weights.data() + columns.offset[x];
+        const std::uint16_t* p = from + static_cast<std::size_t>(columns.first[x]) * 4;
+        std::uint32_t b = 0, g = 0, r = 0;
+        for (int k = 0; k < columns.count[x]; ++k, p += 4) {
+            b += std::uint32_t{w[k]} * p[0];
+            g += std::uint32_t{w[k]} * p[1];
+            r += std::uint32_t{w[k]} * p[2];
+        }
+        constexpr std::uint32_t half = kOne * kOne / 2;
+        to[x * 4] = static_cast<unsigned char>((b + half) >> 16);
+        to[x * 4 + 1] = static_cast<unsigned char>((g + half) >> 16);
+        to[x * 4 + 2] = static_cast<unsigned char>((r + half) >> 16);
+        to[x * 4 + 3] = 255;
+    }
 }
 
 } // namespace
 
 std::vector<unsigned char> resample(PixelView source, int width, int height) {
-    std::vector<unsigned char> out(static_cast<std::size_t>(width) * height * 4);
-    if (source.width <= 0 || source.height <= 0 || width <= 0 || height <= 0) return out;
+    if (width <= 0 || height <= 0) return {};
     const std::size_t outStride = static_cast<std::size_t>(width) * 4;
+    std::vector<unsigned char> out(outStride * height);
+    if (!source.pixels || source.width <= 0 || source.height <= 0 ||
+        source.stride < static_cast<std::size_t>(source.width) * 4)
+        return out;
 
     if (source.width == width && source.height == height) {
         for (int y = 0; y < height; ++y) {
-            const unsigned char* from = source.pixels + y * source.stride;
             unsigned char* to = out.data() + y * outStride;
-            std::memcpy(to, from, outStride);
+            std::memcpy(to, source.pixels + y * source.stride, outStride);
             for (int x = 0; x < width; ++x)
                 to[x * 4 + 3] = 255;
         }
         return out;
     }
 
-    // Columns first, only for the source rows some target row reads; then rows.
+    // Rows first, so each source row is read once, in order; then columns.
     const Taps columns = tapsFor(source.width, width);
     const Taps rows = tapsFor(source.height, height);
-    const std::size_t across = static_cast<std::size_t>(width) * 3;
-    std::vector<float> scaled(across * source.height);
-    for (int y = 0; y < source.height; ++y) {
-        const unsigned char* from = source.pixels + y * source.stride;
-        float* to = scaled.data() + y * across;
-        for (int x = 0; x < width; ++x) {
-            const float* w = columns.weights.data() + columns.offset[x];
-            const unsigned char* p = from + columns.first[x] * 4;
-            float b = 0, g = 0, r = 0;
-            for (int k = 0; k < columns.count[x]; ++k, p += 4) {
-                b += w[k] * p[0];
-                g += w[k] * p[1];
-                r += w[k] * p[2];
-            }
-            to[x * 3] = b;
-            to[x * 3 + 1] = g;
-            to[x * 3 + 2] = r;
-        }
-    }
-    std::vector<float> sum(across);
+    std::vector<std::uint16_t> blended(static_cast<std::size_t>(source.width) * 4);
     for (int y = 0; y < height; ++y) {
-        std::fill(sum.begin(), sum.end(), 0.0f);
-        const float* w = rows.weights.data() + rows.offset[y];
-        for (int k = 0; k < rows.count[y]; ++k) {
-            const float* from = scaled.data() + (rows.first[y] + k) * across;
-            const float weight = w[k];
-            for (std::size_t i = 0; i < across; ++i)
-                sum[i] += weight * from[i];
-        }
-        unsigned char* to = out.data() + y * outStride;
-        for (int x = 0; x < width; ++x) {
-            to[x * 4] = toByte(sum[x * 3]);
-            to[x * 4 + 1] = toByte(sum[x * 3 + 1]);
-            to[x * 4 + 2] = toByte(sum[x * 3 + 2]);
-            to[x * 4 + 3] = 255;
-        }
+        blendRows(source, rows, y, blended.data());
+        blendColumns(blended.data(), columns, width, out.data() + y * outStride);
     }
     return out;
 }

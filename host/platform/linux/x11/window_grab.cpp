@@ -20,6 +20,11 @@ bool thirtyTwoBitPixels(xcb_connection_t* c, std::uint8_t depth) {
     return false;
 }
 
+CapturedImage scaled(PixelView source, int width, int height) {
+    return CapturedImage{width, height, static_cast<std::size_t>(width) * 4,
+                         resample(source, width, height), nullptr};
+}
+
 class Pixmap {
 public:
     Pixmap(xcb_connection_t* c, xcb_window_t window) : c_(c), id_(xcb_generate_id(c)) {
@@ -130,10 +135,9 @@ std::optional<CapturedImage> WindowGrabber::readShm(xcb_drawable_t pixmap, int s
                           segment_->seg, 0),
         nullptr));
     if (!reply) return std::nullopt;
-    PixelView view{static_cast<const unsigned char*>(segment_->address), sourceWidth, sourceHeight,
-                   static_cast<std::size_t>(sourceWidth) * 4};
-    return CapturedImage{width, height, static_cast<std::size_t>(width) * 4,
-                         resample(view, width, height), nullptr};
+    return scaled({static_cast<const unsigned char*>(segment_->address), sourceWidth, sourceHeight,
+                   static_cast<std::size_t>(sourceWidth) * 4},
+                  width, height);
 }
 
 std::optional<CapturedImage> WindowGrabber::readPlain(xcb_drawable_t pixmap, int sourceWidth,
@@ -149,9 +153,8 @@ std::optional<CapturedImage> WindowGrabber::readPlain(xcb_drawable_t pixmap, int
     const std::size_t stride = static_cast<std::size_t>(sourceWidth) * 4;
     if (static_cast<std::size_t>(xcb_get_image_data_length(reply.get())) < stride * sourceHeight)
         return std::nullopt;
-    PixelView view{xcb_get_image_data(reply.get()), sourceWidth, sourceHeight, stride};
-    return CapturedImage{width, height, static_cast<std::size_t>(width) * 4,
-                         resample(view, width, height), nullptr};
+    return scaled({xcb_get_image_data(reply.get()), sourceWidth, sourceHeight, stride}, width,
+                  height);
 }
 
 } // namespace host::platform::x11
