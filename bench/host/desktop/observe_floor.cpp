@@ -6,7 +6,7 @@
 
 #include "common/base64.h"
 #include "host/actions/jpeg_encoder.h"
-#include "host/platform/linux/x11/downscale.h"
+#include "host/platform/linux/downscale.h"
 #include "host/platform/linux/x11/x_connection.h"
 
 #include <sys/ipc.h>
@@ -72,7 +72,7 @@ std::string floorAnswer(XConnection& x, Segment& segment, xcb_window_t frame, in
     xcb_free_pixmap(c, pixmap);
     if (!read) return {};
 
-    auto pixels = host::platform::x11::resample({static_cast<const unsigned char*>(segment.address),
+    auto pixels = host::platform::linux_desktop::resample({static_cast<const unsigned char*>(segment.address),
                                                  sourceWidth, sourceHeight,
                                                  static_cast<std::size_t>(sourceWidth) * 4},
                                                 width, height);

@@ -9,10 +9,10 @@
 #include <fuzzer/FuzzedDataProvider.h>
 #include <vector>
 
-#include "host/platform/linux/x11/downscale.h"
+#include "host/platform/linux/downscale.h"
 
-using host::platform::x11::PixelView;
-using host::platform::x11::resample;
+using host::platform::linux_desktop::PixelView;
+using host::platform::linux_desktop::resample;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider input(data, size);

@@ -1,6 +1,6 @@
 // Resampling of captured pixels to the size the host asks for.
 
-#include "host/platform/linux/x11/downscale.h"
+#include "host/platform/linux/downscale.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <random>
 
-using host::platform::x11::PixelView;
-using host::platform::x11::resample;
+using host::platform::linux_desktop::PixelView;
+using host::platform::linux_desktop::resample;
 
 namespace {
 

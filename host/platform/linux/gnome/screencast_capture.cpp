@@ -2,7 +2,7 @@
 
 #include "host/platform/linux/gnome/pipewire_frame.h"
 #include "host/platform/linux/gnome/shell_windows.h"
-#include "host/platform/linux/x11/downscale.h"
+#include "host/platform/linux/downscale.h"
 
 #include <chrono>
 #include <cmath>
@@ -167,7 +167,7 @@ std::optional<CapturedImage> ScreenCastCapture::capture(std::uint32_t windowId, 
     image.width = width;
     image.height = height;
     image.stride = static_cast<std::size_t>(width) * 4;
-    image.bgrx = x11::resample({pixels->bgrx.data(), pixels->width, pixels->height,
+    image.bgrx = linux_desktop::resample({pixels->bgrx.data(), pixels->width, pixels->height,
                                 static_cast<std::size_t>(pixels->width) * 4},
                                width, height);
     return image;

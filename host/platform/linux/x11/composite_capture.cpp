@@ -2,46 +2,11 @@
 
 #include "host/platform/linux/x11/window_tree.h"
 
-#include <condition_variable>
-#include <mutex>
-
 namespace host::platform::x11 {
 
-// Counts the images out; the worker waits for one to come back before it takes another.
-class CompositeCapture::Leases {
-public:
-    // False when the wait was ended because the capture service is going.
-    bool take() {
-        std::unique_lock lock(mutex_);
-        returned_.wait(lock, [this] { return out_ < kImagesHeld || closed_; });
-        if (closed_) return false;
-        ++out_;
-        return true;
-    }
-    void give() {
-        {
-            std::lock_guard lock(mutex_);
-            --out_;
-        }
-        returned_.notify_one();
-    }
-    void close() {
-        {
-            std::lock_guard lock(mutex_);
-            closed_ = true;
-        }
-        returned_.notify_all();
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable returned_;
-    int out_ = 0;
-    bool closed_ = false;
-};
-
 CompositeCapture::CompositeCapture(std::shared_ptr<DisplayLink> link)
-    : link_(link), leases_(std::make_shared<Leases>()), grabber_(std::move(link)) {}
+    : link_(link), leases_(std::make_shared<linux_desktop::ImageLeases>(kImagesHeld)),
+      grabber_(std::move(link)) {}
 
 CompositeCapture::~CompositeCapture() {
     leases_->close();
@@ -76,14 +41,10 @@ void CompositeCapture::shareableContent(
 void CompositeCapture::captureWindow(std::uint32_t windowId, int width, int height,
                                      std::function<void(std::optional<CapturedImage>)> done) {
     worker_.post([this, windowId, width, height, done = std::move(done)] {
-        if (!leases_->take()) return done(std::nullopt);
+        auto lease = leases_->take();
+        if (!lease) return done(std::nullopt);
         auto image = grabber_.grab(windowId, width, height);
-        if (!image) {
-            leases_->give();
-            return done(std::nullopt);
-        }
-        image->lease =
-            std::shared_ptr<void>(nullptr, [leases = leases_](void*) { leases->give(); });
+        if (image) image->lease = std::move(lease);
         done(std::move(image));
     });
 }

@@ -3,6 +3,7 @@
 // its own and completes there, exactly once.
 
 #include "host/platform/capture_port.h"
+#include "host/platform/linux/image_leases.h"
 #include "host/platform/linux/worker_thread.h"
 #include "host/platform/linux/x11/display_link.h"
 #include "host/platform/linux/x11/window_grab.h"
@@ -26,12 +27,10 @@ public:
                        std::function<void(std::optional<CapturedImage>)> done) override;
 
 private:
-    class Leases;
-
     std::shared_ptr<DisplayLink> link_;
-    std::shared_ptr<Leases> leases_;     // shared with the images handed out
-    WindowGrabber grabber_;              // used on the worker thread only
-    linux_desktop::WorkerThread worker_; // last: stops before the rest goes
+    std::shared_ptr<linux_desktop::ImageLeases> leases_; // shared with the images handed out
+    WindowGrabber grabber_;                              // used on the worker thread only
+    linux_desktop::WorkerThread worker_;                 // last: stops before the rest goes
 };
 
 } // namespace host::platform::x11

@@ -1,6 +1,6 @@
 #include "host/platform/linux/x11/window_grab.h"
 
-#include "host/platform/linux/x11/downscale.h"
+#include "host/platform/linux/downscale.h"
 #include "host/platform/linux/x11/window_tree.h"
 
 #include <sys/ipc.h>
@@ -10,6 +10,9 @@
 
 namespace host::platform::x11 {
 namespace {
+
+using linux_desktop::PixelView;
+using linux_desktop::resample;
 
 // Only 32-bit pixels (depth 24 or 32) are read: B, G, R, X or A in memory order.
 bool thirtyTwoBitPixels(xcb_connection_t* c, std::uint8_t depth) {

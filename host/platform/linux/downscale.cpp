@@ -1,10 +1,10 @@
-#include "host/platform/linux/x11/downscale.h"
+#include "host/platform/linux/downscale.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-namespace host::platform::x11 {
+namespace host::platform::linux_desktop {
 namespace {
 
 constexpr int kOne = 256; // a weight of 1 along one axis
@@ -129,4 +129,4 @@ std::vector<unsigned char> resample(PixelView source, int width, int height) {
     return out;
 }
 
-} // namespace host::platform::x11
+} // namespace host::platform::linux_desktop

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace host::platform::x11 {
+namespace host::platform::linux_desktop {
 
 struct PixelView {
     const unsigned char* pixels = nullptr;
@@ -25,4 +25,4 @@ struct PixelView {
 // source describes no picture (no pixels, an empty side, a stride shorter than its rows).
 std::vector<unsigned char> resample(PixelView source, int width, int height);
 
-} // namespace host::platform::x11
+} // namespace host::platform::linux_desktop
