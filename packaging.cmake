@@ -4,6 +4,9 @@ include(GNUInstallDirs)
 install(TARGETS skelmor brevail bundle-seal skelmor-doctor RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES README.md LICENSE NOTICE DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The GNOME Shell extension that tells the host what is on a GNOME Wayland screen.
+install(DIRECTORY host/platform/linux/gnome/extension/
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/gnome-shell/extensions/skelmor@tarnwick)
 
 set(CPACK_PACKAGE_NAME tarnwick)
 set(CPACK_PACKAGE_VENDOR "Tarnwick")

@@ -2,6 +2,7 @@
 
 #include "host/platform/backend.h"
 #include "host/platform/linux/glib/dbus.h"
+#include "host/platform/linux/gnome/shell_windows.h"
 #include "host/platform/linux/x11/properties.h"
 #include "host/platform/linux/x11/x_connection.h"
 
@@ -52,6 +53,28 @@ Json displayFacts() {
     x11::Reply<xcb_get_selection_owner_reply_t> owner(xcb_get_selection_owner_reply(
         c, xcb_get_selection_owner(c, x->atoms().compositingManager), nullptr));
     facts["compositingManager"] = owner && owner->owner != XCB_NONE;
+    return facts;
+}
+
+// A GNOME Wayland session: the Shell, the host's extension in it, and Mutter's services.
+Json gnomeFacts() {
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    Json facts{{"wayland", wayland != nullptr ? wayland : ""},
+               {"shell", false},
+               {"extension", false},
+               {"screenCast", false},
+               {"remoteDesktop", false}};
+    if (wayland == nullptr || *wayland == '\0') return facts;
+    auto bus = dbus::connectSessionBus();
+    const auto answers = [&](const char* name, const char* path) {
+        return dbus::call(bus.get(), name, path, "org.freedesktop.DBus.Peer", "Ping", nullptr,
+                          "()") != nullptr;
+    };
+    facts["shell"] = answers("org.gnome.Shell", "/org/gnome/Shell");
+    facts["extension"] = host::platform::gnome::askShell(bus.get()).has_value();
+    facts["screenCast"] = answers("org.gnome.Mutter.ScreenCast", "/org/gnome/Mutter/ScreenCast");
+    facts["remoteDesktop"] =
+        answers("org.gnome.Mutter.RemoteDesktop", "/org/gnome/Mutter/RemoteDesktop");
     return facts;
 }
 
@@ -137,9 +160,21 @@ void refuse(Json& verdict, const char* code, const std::string& reason) {
     verdict.push_back({{"code", code}, {"reason", reason}});
 }
 
-Json verdictOf(const Json& display, const Json& buses, const Json& host) {
+Json verdictOf(const Json& display, const Json& gnome, const Json& buses, const Json& host) {
     Json verdict = Json::array();
-    if (!display["reached"].get<bool>())
+    if (gnome["shell"].get<bool>()) {
+        if (!host["onConsole"].get<bool>())
+            refuse(verdict, "mac_locked", "the session is not the one on this machine's console");
+        else if (host["locked"].get<bool>())
+            refuse(verdict, "mac_locked", "the screen is locked");
+        else if (!gnome["extension"].get<bool>())
+            refuse(verdict, "screen_permission_required",
+                   "the Shell extension skelmor@tarnwick does not answer: enable it with "
+                   "\"gnome-extensions enable skelmor@tarnwick\", then log out and in");
+        else if (!gnome["screenCast"].get<bool>())
+            refuse(verdict, "screen_permission_required",
+                   "Mutter's ScreenCast does not answer, so a window cannot be captured");
+    } else if (!display["reached"].get<bool>())
         refuse(verdict, "mac_locked",
                "no X display is reached (DISPLAY is \"" + display["name"].get<std::string>() +
                    "\"): there is no session to show windows on");
@@ -169,9 +204,10 @@ std::string yesNo(const Json& value) {
 Json probeDesktop() {
     Json facts;
     facts["display"] = displayFacts();
+    facts["gnome"] = gnomeFacts();
     facts["buses"] = busFacts();
     facts["host"] = hostFacts();
-    facts["verdict"] = verdictOf(facts["display"], facts["buses"], facts["host"]);
+    facts["verdict"] = verdictOf(facts["display"], facts["gnome"], facts["buses"], facts["host"]);
     return facts;
 }
 
@@ -192,6 +228,11 @@ std::string describe(const Json& facts) {
             << (d["compositingManager"].get<bool>() ? "" : " (window opacity is not drawn)")
             << "\n";
     }
+    if (const auto& g = facts["gnome"]; g["shell"].get<bool>())
+        out << "GNOME Shell:   on Wayland " << g["wayland"].get<std::string>() << "\n"
+            << "  extension:   " << yesNo(g["extension"]) << " (the windows on the screen)\n"
+            << "  ScreenCast:  " << yesNo(g["screenCast"]) << " (a window captured by itself)\n"
+            << "  RemoteDesktop: " << yesNo(g["remoteDesktop"]) << " (Tab)\n";
     const auto& b = facts["buses"];
     out << "session bus:   " << yesNo(b["sessionBus"]) << "\n"
         << "accessibility: bus " << yesNo(b["accessibilityBus"]) << ", registry "

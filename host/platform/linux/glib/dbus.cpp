@@ -46,7 +46,8 @@ Connection connectSystemBus() {
 }
 
 Variant call(GDBusConnection* bus, const char* destination, const char* path, const char* interface,
-             const char* method, GVariant* parameters, const char* replyType, bool autoStart) {
+             const char* method, GVariant* parameters, const char* replyType, bool autoStart,
+             int timeoutMs) {
     if (bus == nullptr || g_dbus_connection_is_closed(bus)) {
         if (parameters != nullptr) g_variant_unref(g_variant_ref_sink(parameters));
         return nullptr;
@@ -55,8 +56,8 @@ Variant call(GDBusConnection* bus, const char* destination, const char* path, co
     Variant reply(g_dbus_connection_call_sync(
         bus, destination, path, interface, method, parameters,
         replyType != nullptr ? G_VARIANT_TYPE(replyType) : nullptr,
-        autoStart ? G_DBUS_CALL_FLAGS_NONE : G_DBUS_CALL_FLAGS_NO_AUTO_START, callTimeoutMs,
-        nullptr, &raw));
+        autoStart ? G_DBUS_CALL_FLAGS_NONE : G_DBUS_CALL_FLAGS_NO_AUTO_START, timeoutMs, nullptr,
+        &raw));
     Error error(raw);
     return reply;
 }

@@ -33,7 +33,7 @@ Connection connectAddress(const std::string& address);
 // start an activatable service.
 Variant call(GDBusConnection* bus, const char* destination, const char* path, const char* interface,
              const char* method, GVariant* parameters, const char* replyType,
-             bool autoStart = false);
+             bool autoStart = false, int timeoutMs = callTimeoutMs);
 
 // A call without parameters, for callTogether.
 struct Call {

@@ -59,12 +59,9 @@ bool GnomeDisplayFacts::reachable() {
 // Both services must answer: the extension for what is on the screen, ScreenCast for the
 // pixels of one window.
 bool GnomeDisplayFacts::captureAvailable() {
-    const dbus::Call calls[] = {
-        {kShellName, kFactsPath, kFactsInterface, "List", nullptr},
-        {"org.gnome.Mutter.ScreenCast", "/org/gnome/Mutter/ScreenCast", kPeer, "Ping", "()"},
-    };
-    const auto replies = dbus::callTogether(bus_.get(), calls);
-    return decodeShellWindows(replies[0].get()) && replies[1];
+    return askShell(bus_.get()) &&
+           dbus::call(bus_.get(), "org.gnome.Mutter.ScreenCast", "/org/gnome/Mutter/ScreenCast",
+                      kPeer, "Ping", nullptr, "()");
 }
 
 std::optional<std::int32_t> GnomeDisplayFacts::activeWindowPid() {

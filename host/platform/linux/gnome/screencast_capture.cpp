@@ -1,8 +1,8 @@
 #include "host/platform/linux/gnome/screencast_capture.h"
 
+#include "host/platform/linux/downscale.h"
 #include "host/platform/linux/gnome/pipewire_frame.h"
 #include "host/platform/linux/gnome/shell_windows.h"
-#include "host/platform/linux/downscale.h"
 
 #include <chrono>
 #include <cmath>
@@ -168,8 +168,8 @@ std::optional<CapturedImage> ScreenCastCapture::capture(std::uint32_t windowId, 
     image.height = height;
     image.stride = static_cast<std::size_t>(width) * 4;
     image.bgrx = linux_desktop::resample({pixels->bgrx.data(), pixels->width, pixels->height,
-                                static_cast<std::size_t>(pixels->width) * 4},
-                               width, height);
+                                          static_cast<std::size_t>(pixels->width) * 4},
+                                         width, height);
     return image;
 }
 

@@ -105,7 +105,7 @@ WindowInfo windowInfo(const ShellWindow& window) {
 
 std::optional<ShellWindows> askShell(GDBusConnection* bus) {
     Variant reply = linux_desktop::dbus::call(bus, kShellName, kFactsPath, kFactsInterface, "List",
-                                              nullptr, kReplyType);
+                                              nullptr, kReplyType, false, kShellTimeoutMs);
     return decodeShellWindows(reply.get());
 }
 

@@ -66,6 +66,10 @@ std::uint32_t windowNumber(std::uint64_t id);
 WindowInfo windowInfo(const ShellWindow& window);
 bool isDesktopElement(const ShellWindow& window);
 
+// The Shell answers from its JavaScript, between frames and collections: it is given
+// longer than the other services.
+inline constexpr int kShellTimeoutMs = 1000;
+
 // Asks the extension; nothing when the Shell or the extension does not answer.
 std::optional<ShellWindows> askShell(GDBusConnection* bus);
 
