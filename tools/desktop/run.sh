@@ -43,16 +43,20 @@ fail() {
     exit 3
 }
 
-# Polls CHECK (a shell command) every 20 ms for at most SECONDS; a readiness check, not a
-# blind wait.
+# Polls CMD until it succeeds or SECONDS pass; its status says which.
+try_for() {
+    local deadline=$((SECONDS + $1))
+    shift
+    while ! "$@" >/dev/null 2>&1; do
+        [ $SECONDS -lt $deadline ] || return 1
+        sleep 0.02
+    done
+}
+
 wait_for() {
     local seconds=$1 what=$2
     shift 2
-    local deadline=$((SECONDS + seconds))
-    while ! "$@" >/dev/null 2>&1; do
-        [ $SECONDS -lt $deadline ] || fail "$what did not come up"
-        sleep 0.02
-    done
+    try_for "$seconds" "$@" || fail "$what did not come up"
 }
 
 # The processes started by PID, and theirs, recursively (services a bus started on demand).
@@ -62,6 +66,15 @@ descendants() {
         echo "$child"
         descendants "$child"
     done
+}
+
+# Ends PID and what it started, at once.
+end_with_descendants() {
+    local pid
+    for pid in $(descendants "$1") "$1"; do
+        kill -KILL "$pid" 2>/dev/null
+    done
+    wait "$1" 2>/dev/null
 }
 
 teardown() {
@@ -175,7 +188,7 @@ start_x11() {
 }
 
 start_gnome_wayland() {
-    needs gnome-shell gnome-extensions pipewire wireplumber
+    needs gnome-shell pipewire wireplumber
     export GDK_BACKEND=wayland XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=GNOME XDG_SESSION_ID=1
     # GNOME Shell asks the system bus for its login session: a private one, with a stand-in.
     local system
@@ -200,20 +213,33 @@ start_gnome_wayland() {
     mkdir -p "$XDG_DATA_HOME/gnome-shell/extensions"
     cp -r "$here/../../host/platform/linux/gnome/extension" \
         "$XDG_DATA_HOME/gnome-shell/extensions/$uuid"
-    gnome-shell --headless --wayland --no-x11 --virtual-monitor "$screen" \
-        >"$state/gnome-shell.log" 2>&1 &
-    pids+=($!)
-    wait_for 20 "GNOME Shell" has_owner --session org.gnome.Shell
-    wait_for 10 "the Wayland socket" test -S "$XDG_RUNTIME_DIR/wayland-0"
-    export WAYLAND_DISPLAY=wayland-0
-    # The Shell may still be starting (now and then one of its start-up calls waits for a
-    # bus time-out of 25 s) or reading its extensions: enable until the extension answers.
+    # Asked of the Shell itself: gnome-extensions goes through a bus-activated relay which,
+    # started before the Shell answers, never reaches it.
     extension_answers() {
-        timeout 5 gnome-extensions enable "$uuid" &&
+        gdbus call --timeout 2 --session --dest org.gnome.Shell --object-path /org/gnome/Shell \
+            --method org.gnome.Shell.Extensions.EnableExtension "$uuid" | grep -q true &&
             gdbus call --timeout 2 --session --dest org.gnome.Shell --object-path /org/tarnwick/Skelmor \
                 --method org.tarnwick.Skelmor.Windows.List
     }
-    wait_for 60 "the extension" extension_answers
+    # Should the headless Shell stall while it starts, it is ended and started again.
+    local attempt shell
+    for attempt in 1 2 3; do
+        gnome-shell --headless --wayland --no-x11 --virtual-monitor "$screen" \
+            >"$state/gnome-shell.log" 2>&1 &
+        shell=$!
+        pids+=("$shell")
+        if try_for 20 extension_answers; then
+            # The Shell names the socket it made (the first free wayland-N).
+            WAYLAND_DISPLAY=$(sed -n "s/.*Using Wayland display name '\(.*\)'.*/\1/p" \
+                "$state/gnome-shell.log" | tail -n 1)
+            [ -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" ] || fail "the Wayland socket is missing"
+            export WAYLAND_DISPLAY
+            return
+        fi
+        echo "desktop: GNOME Shell did not answer in 20 s (attempt $attempt): starting it again" >&2
+        end_with_descendants "$shell"
+    done
+    fail "GNOME Shell with the extension"
 }
 
 start_$(tr - _ <<<"$desktop")
