@@ -1,8 +1,10 @@
 // The Linux platform: which desktop backend serves is decided here, at start, by the
 // desktop the process finds, the way desktop programs find it.
 //
-// - GNOME Wayland when WAYLAND_DISPLAY is set and GNOME Shell answers on the session bus
-//   (XWayland's DISPLAY would show only the few X11 clients there);
+// - GNOME Wayland when WAYLAND_DISPLAY is set, GNOME Shell answers on the session bus, and
+//   SKELMOR_BACKEND=gnome-wayland asks for it: until its key port can tell the core whether
+//   a key was taken, it is chosen only on request (XWayland's DISPLAY shows only the few
+//   X11 clients there);
 // - X11 when DISPLAY reaches an X server;
 // - otherwise the session-less desktop: no display server, so no session, no windows and
 //   no captures, while bundles and seals still answer.
@@ -22,6 +24,8 @@
 #include "host/platform/linux/system_clock.h"
 #include "host/platform/linux/x11/x11_desktop.h"
 
+#include <cstdlib>
+#include <string_view>
 #include <utility>
 
 namespace host::platform {
@@ -36,7 +40,9 @@ DisplayServer sessionless() {
 }
 
 DisplayServer findDisplayServer() {
-    if (auto gnome = gnome::openGnomeDesktop()) return std::move(*gnome);
+    const char* chosen = std::getenv("SKELMOR_BACKEND");
+    if (chosen != nullptr && std::string_view(chosen) == "gnome-wayland")
+        if (auto gnome = gnome::openGnomeDesktop()) return std::move(*gnome);
     if (auto x11 = x11::openX11Desktop()) return std::move(*x11);
     return sessionless();
 }
