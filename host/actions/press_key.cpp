@@ -19,8 +19,9 @@ common::Json pressKey(Platform& platform, const common::Json& params, ActionCont
     if (!down) fail(ErrorCode::InputUnavailable);
     auto up = events.createKeyboardEvent(kTabKeyCode, false);
     if (!up) fail(ErrorCode::InputUnavailable);
-    events.postToPid(context.pid, *down);
-    events.postToPid(context.pid, *up);
+    // A key the platform did not take for the process is no key pressed.
+    if (!events.postToPid(context.pid, *down)) fail(ErrorCode::InputUnavailable);
+    if (!events.postToPid(context.pid, *up)) fail(ErrorCode::InputUnavailable);
     return completed();
 }
 

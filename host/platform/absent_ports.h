@@ -33,7 +33,7 @@ public:
     std::unique_ptr<KeyboardEvent> createKeyboardEvent(std::uint16_t, bool) override {
         return nullptr;
     }
-    void postToPid(std::int32_t, KeyboardEvent&) override {}
+    bool postToPid(std::int32_t, KeyboardEvent&) override { return false; }
 };
 
 } // namespace host::platform

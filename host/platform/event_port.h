@@ -18,8 +18,10 @@ public:
     // no modifiers; nothing when it cannot be made.
     virtual std::unique_ptr<KeyboardEvent> createKeyboardEvent(std::uint16_t virtualKey,
                                                                bool keyDown) = 0;
-    // Delivers to that process alone; returns at once.
-    virtual void postToPid(std::int32_t pid, KeyboardEvent& event) = 0;
+    // Delivers to that process alone and returns at once, with whether the platform took
+    // the event for it: false when the event could not be handed over, or could have gone
+    // to another process.
+    [[nodiscard]] virtual bool postToPid(std::int32_t pid, KeyboardEvent& event) = 0;
 };
 
 } // namespace host::platform

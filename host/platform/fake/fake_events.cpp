@@ -25,9 +25,11 @@ std::unique_ptr<platform::KeyboardEvent> FakeEvents::createKeyboardEvent(std::ui
     return std::make_unique<Event>(virtualKey, keyDown, live_);
 }
 
-void FakeEvents::postToPid(std::int32_t pid, platform::KeyboardEvent& event) {
+bool FakeEvents::postToPid(std::int32_t pid, platform::KeyboardEvent& event) {
     const auto& e = dynamic_cast<const Event&>(event);
+    if (e.down ? refuseKeyDown : refuseKeyUp) return false;
     posted.push_back({pid, e.key, e.down});
+    return true;
 }
 
 } // namespace host::platform::fake

@@ -20,11 +20,13 @@ class FakeEvents : public platform::EventPort {
 public:
     bool failKeyDown = false; // the key-down event cannot be made
     bool failKeyUp = false;
-    std::vector<PostedKey> posted;
+    bool refuseKeyDown = false; // made, but the platform does not take it when posted
+    bool refuseKeyUp = false;
+    std::vector<PostedKey> posted; // the events taken
 
     std::unique_ptr<platform::KeyboardEvent> createKeyboardEvent(std::uint16_t virtualKey,
                                                                  bool keyDown) override;
-    void postToPid(std::int32_t pid, platform::KeyboardEvent& event) override;
+    bool postToPid(std::int32_t pid, platform::KeyboardEvent& event) override;
     // Events made and not yet released.
     long liveEvents() const { return *live_; }
 

@@ -1,10 +1,8 @@
 // The Linux platform: which desktop backend serves is decided here, at start, by the
 // desktop the process finds, the way desktop programs find it.
 //
-// - GNOME Wayland when WAYLAND_DISPLAY is set, GNOME Shell answers on the session bus, and
-//   SKELMOR_BACKEND=gnome-wayland asks for it: until its key port can tell the core whether
-//   a key was taken, it is chosen only on request (XWayland's DISPLAY shows only the few
-//   X11 clients there);
+// - GNOME Wayland when WAYLAND_DISPLAY is set and GNOME Shell answers on the session bus
+//   (XWayland's DISPLAY there shows only the few X11 clients);
 // - X11 when DISPLAY reaches an X server;
 // - otherwise the session-less desktop: no display server, so no session, no windows and
 //   no captures, while bundles and seals still answer.
@@ -17,15 +15,13 @@
 #include "host/platform/linux/bundles/linux_workspace_port.h"
 #include "host/platform/linux/bundles/process_bundle.h"
 #include "host/platform/linux/display_server.h"
-#include "host/platform/linux/gnome/gnome_desktop.h"
 #include "host/platform/linux/glib/glib_main_loop.h"
 #include "host/platform/linux/glib/quiet_logs.h"
+#include "host/platform/linux/gnome/gnome_desktop.h"
 #include "host/platform/linux/session/linux_session.h"
 #include "host/platform/linux/system_clock.h"
 #include "host/platform/linux/x11/x11_desktop.h"
 
-#include <cstdlib>
-#include <string_view>
 #include <utility>
 
 namespace host::platform {
@@ -40,9 +36,7 @@ DisplayServer sessionless() {
 }
 
 DisplayServer findDisplayServer() {
-    const char* chosen = std::getenv("SKELMOR_BACKEND");
-    if (chosen != nullptr && std::string_view(chosen) == "gnome-wayland")
-        if (auto gnome = gnome::openGnomeDesktop()) return std::move(*gnome);
+    if (auto gnome = gnome::openGnomeDesktop()) return std::move(*gnome);
     if (auto x11 = x11::openX11Desktop()) return std::move(*x11);
     return sessionless();
 }

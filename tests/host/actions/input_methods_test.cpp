@@ -247,6 +247,14 @@ TEST(PressKey, PostsTabDownThenUpToTheProcessOnly) {
                  {{"key", "Tab"}},
                  [](Acting& a) { a.desktop.events.failKeyUp = true; },
                  "input_unavailable"},
+                {"key-down not taken",
+                 {{"key", "Tab"}},
+                 [](Acting& a) { a.desktop.events.refuseKeyDown = true; },
+                 "input_unavailable"},
+                {"key-up not taken",
+                 {{"key", "Tab"}},
+                 [](Acting& a) { a.desktop.events.refuseKeyUp = true; },
+                 "input_unavailable"},
             },
             [](Acting& a, const Row& row) {
                 EXPECT_EQ(a.desktop.events.liveEvents(), 0);
@@ -254,6 +262,10 @@ TEST(PressKey, PostsTabDownThenUpToTheProcessOnly) {
                     EXPECT_THAT(a.desktop.events.posted,
                                 ::testing::ElementsAre(PostedKey{kPid, 48, true},
                                                        PostedKey{kPid, 48, false}));
+                } else if (std::string(row.what) == "key-up not taken") {
+                    // The key went down and was not released: no "completed" for it.
+                    EXPECT_THAT(a.desktop.events.posted,
+                                ::testing::ElementsAre(PostedKey{kPid, 48, true}));
                 } else {
                     EXPECT_TRUE(a.desktop.events.posted.empty()) << row.what;
                 }

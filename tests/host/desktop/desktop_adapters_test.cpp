@@ -8,6 +8,7 @@
 #include "x11_ports.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <xcb/xcb.h>
 
 #include <cstdlib>
@@ -447,9 +448,11 @@ TEST(DesktopAdapters, TabGoesToTheTargetProcessOnly) {
     auto up = ports.events->createKeyboardEvent(48, false);
     ASSERT_NE(down, nullptr);
     ASSERT_NE(up, nullptr);
-    ports.events->postToPid(app.pid(), *down);
-    ports.events->postToPid(app.pid(), *up);
+    EXPECT_TRUE(ports.events->postToPid(app.pid(), *down));
+    EXPECT_TRUE(ports.events->postToPid(app.pid(), *up));
     EXPECT_TRUE(app.waitFor("focus password"));
+    // A process with no window takes no key.
+    EXPECT_FALSE(ports.events->postToPid(static_cast<std::int32_t>(::getpid()), *down));
 
     // The other application saw nothing.
     other.command("report");

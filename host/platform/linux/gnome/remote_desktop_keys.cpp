@@ -66,15 +66,20 @@ bool RemoteDesktopKeys::focusedWindowIsOf(std::int32_t pid) {
     return false;
 }
 
-void RemoteDesktopKeys::postToPid(std::int32_t pid, KeyboardEvent& event) {
+bool RemoteDesktopKeys::postToPid(std::int32_t pid, KeyboardEvent& event) {
     auto* key = dynamic_cast<RemoteDesktopKey*>(&event);
-    if (key == nullptr || pid <= 0) return;
+    if (key == nullptr || pid <= 0) return false;
     // A key released is sent wherever the focus went, so that no key stays down.
-    if (key->down && !focusedWindowIsOf(pid)) return;
-    if (session_.empty() && !open()) return;
+    if (key->down && !focusedWindowIsOf(pid)) return false;
+    if (session_.empty() && !open()) return false;
     if (!dbus::call(bus_.get(), kRemoteDesktop, session_.c_str(), kSessionInterface,
-                    "NotifyKeyboardKeysym", g_variant_new("(ub)", key->keysym, key->down), "()"))
+                    "NotifyKeyboardKeysym", g_variant_new("(ub)", key->keysym, key->down), "()")) {
         session_.clear(); // Mutter closed it; the next key opens another
+        return false;
+    }
+    // The key goes to whatever has the focus when Mutter handles it: it was the target's
+    // only if the focus is still there afterwards.
+    return focusedWindowIsOf(pid);
 }
 
 } // namespace host::platform::gnome

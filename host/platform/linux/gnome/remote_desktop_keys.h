@@ -32,7 +32,7 @@ public:
 
     std::unique_ptr<KeyboardEvent> createKeyboardEvent(std::uint16_t virtualKey,
                                                        bool keyDown) override;
-    void postToPid(std::int32_t pid, KeyboardEvent& event) override;
+    bool postToPid(std::int32_t pid, KeyboardEvent& event) override;
 
 private:
     bool open();

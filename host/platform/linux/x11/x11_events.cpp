@@ -56,13 +56,13 @@ std::optional<xcb_window_t> X11Events::keyWindowOf(const XConnection& x, std::in
     return std::nullopt;
 }
 
-void X11Events::postToPid(std::int32_t pid, KeyboardEvent& event) {
+bool X11Events::postToPid(std::int32_t pid, KeyboardEvent& event) {
     auto* key = dynamic_cast<X11KeyEvent*>(&event);
     const auto shared = link_->current();
-    if (!shared || key == nullptr) return;
+    if (!shared || key == nullptr) return false;
     const XConnection& x = *shared;
     auto window = keyWindowOf(x, pid);
-    if (!window) return;
+    if (!window) return false;
     // SendEvent always carries 32 bytes.
     union {
         xcb_key_press_event_t press;
@@ -77,8 +77,10 @@ void X11Events::postToPid(std::int32_t pid, KeyboardEvent& event) {
     message.press.child = XCB_NONE;
     message.press.same_screen = 1;
     xcb_connection_t* c = x.get();
-    xcb_send_event(c, 0, *window, XCB_EVENT_MASK_NO_EVENT, message.bytes);
-    xcb_flush(c);
+    // Checked, so that a window gone in the meantime is no key delivered.
+    Reply<xcb_generic_error_t> error(xcb_request_check(
+        c, xcb_send_event_checked(c, 0, *window, XCB_EVENT_MASK_NO_EVENT, message.bytes)));
+    return !error;
 }
 
 } // namespace host::platform::x11

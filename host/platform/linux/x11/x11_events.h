@@ -23,7 +23,7 @@ public:
     explicit X11Events(std::shared_ptr<DisplayLink> link) : link_(std::move(link)) {}
     std::unique_ptr<KeyboardEvent> createKeyboardEvent(std::uint16_t virtualKey,
                                                        bool keyDown) override;
-    void postToPid(std::int32_t pid, KeyboardEvent& event) override;
+    bool postToPid(std::int32_t pid, KeyboardEvent& event) override;
 
 private:
     static std::optional<xcb_keycode_t> keycodeOf(const XConnection& x, std::uint32_t keysym);
