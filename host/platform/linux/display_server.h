@@ -6,6 +6,7 @@
 #include "host/platform/capture_port.h"
 #include "host/platform/event_port.h"
 #include "host/platform/linux/display_facts.h"
+#include "host/platform/linux/surface_placement.h"
 #include "host/platform/window_server_port.h"
 
 #include <memory>
@@ -17,6 +18,8 @@ struct DisplayServer {
     std::unique_ptr<CapturePort> capture;
     std::unique_ptr<EventPort> events;
     std::unique_ptr<DisplayFacts> facts; // null: no display server
+    // null: toolkits report screen coordinates themselves
+    std::unique_ptr<SurfacePlacement> placement;
 };
 
 } // namespace host::platform::linux_desktop

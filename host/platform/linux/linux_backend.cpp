@@ -32,7 +32,7 @@ using namespace linux_desktop;
 // A desktop without a display server.
 DisplayServer sessionless() {
     return {std::make_unique<NoWindowServer>(), std::make_unique<NoCapture>(),
-            std::make_unique<NoEvents>(), nullptr};
+            std::make_unique<NoEvents>(), nullptr, nullptr};
 }
 
 DisplayServer findDisplayServer() {
@@ -47,7 +47,7 @@ public:
         : display_(std::move(server)),
           session_(
               makeLinuxSession(std::move(display_.facts), &bundles::bundleIdentifierOfProcess)),
-          accessibility_(*display_.windowServer) {}
+          accessibility_(*display_.windowServer, display_.placement.get()) {}
 
     Platform& platform() override { return platform_; }
     MainLoop& mainLoop() override { return loop_; }

@@ -2,6 +2,7 @@
 // test application running natively on Wayland. Run inside
 // DESKTOP=gnome-wayland tools/desktop/run.sh.
 
+#include "host/platform/linux/accessibility/atspi_accessibility.h"
 #include "host/platform/linux/gnome/gnome_desktop.h"
 #include "host/platform/linux/gnome/gnome_display_facts.h"
 #include "host/platform/linux/gnome/shell_windows.h"
@@ -98,8 +99,7 @@ bool overlap(const host::platform::Rect& a, const host::platform::Rect& b) {
            b.y < a.y + a.height;
 }
 
-// The surface's origin on the screen: on Wayland the application itself knows only
-// positions inside its own surface.
+// The application's surface on the screen, shadows included.
 std::optional<host::platform::Rect> bufferOf(int pid) {
     auto bus = host::platform::linux_desktop::dbus::connectSessionBus();
     const auto shell = host::platform::gnome::askShell(bus.get());
@@ -109,22 +109,32 @@ std::optional<host::platform::Rect> bufferOf(int pid) {
     return std::nullopt;
 }
 
-// Clicks the middle of a widget of the test application, which makes its window the
-// focused one, and waits until the application says it is active.
-bool clickWidget(gnome_test::RemotePointer& pointer, TestApp& app, const std::string& widget) {
+// Where a widget of the test application is on the screen: on Wayland the application
+// itself knows only positions inside its own surface.
+std::optional<host::platform::Rect> widgetOn(TestApp& app, const std::string& widget) {
     app.command("geometry " + widget);
     auto line = app.waitFor("geometry " + widget);
     auto buffer = bufferOf(app.pid());
     int x = 0, y = 0, w = 0, h = 0;
     if (!line || !buffer ||
-        std::sscanf(line->c_str(), "geometry %*s %d %d %d %d", &x, &y, &w, &h) != 4) {
-        ADD_FAILURE() << "no geometry of " << widget << " (" << line.value_or("nothing") << ")";
+        std::sscanf(line->c_str(), "geometry %*s %d %d %d %d", &x, &y, &w, &h) != 4)
+        return std::nullopt;
+    return host::platform::Rect{buffer->x + x, buffer->y + y, static_cast<double>(w),
+                                static_cast<double>(h)};
+}
+
+// Clicks the middle of a widget of the test application, which makes its window the
+// focused one, and waits until the application says it is active.
+bool clickWidget(gnome_test::RemotePointer& pointer, TestApp& app, const std::string& widget) {
+    const auto place = widgetOn(app, widget);
+    if (!place) {
+        ADD_FAILURE() << "no geometry of " << widget;
         return false;
     }
     // A click may land while the compositor is still settling the new window: as a user
     // would, click again until the window is active.
     for (int click = 0; click < 5; ++click) {
-        if (!pointer.clickAt(buffer->x + x + w / 2.0, buffer->y + y + h / 2.0)) {
+        if (!pointer.clickAt(place->x + place->width / 2, place->y + place->height / 2)) {
             ADD_FAILURE() << "the pointer did not click";
             return false;
         }
@@ -136,6 +146,15 @@ bool clickWidget(gnome_test::RemotePointer& pointer, TestApp& app, const std::st
     }
     ADD_FAILURE() << "the click did not make the window active";
     return false;
+}
+
+template <typename T>
+std::optional<T> attribute(host::platform::AccessibilityPort& ax, host::platform::Element& e,
+                           const std::string& name) {
+    auto read = ax.copyAttribute(e, name);
+    if (read.status != host::platform::AxStatus::Success || !read.value) return std::nullopt;
+    if (const T* v = std::get_if<T>(&*read.value)) return *v;
+    return std::nullopt;
 }
 
 // Presses and releases a key as the host does; whether the port took both for the process.
@@ -348,4 +367,52 @@ TEST(GnomeDesktop, TabGoesToTheFocusedWindowOfTheTargetOnly) {
     EXPECT_TRUE(app.waitFor("focus button", 3s));
     // And a key that is not one the host sends is not made at all.
     EXPECT_EQ(server.events->createKeyboardEvent(0, true), nullptr);
+}
+
+TEST(GnomeDesktop, AccessibilityPlacesTheToolkitsWindowCoordinatesOnTheScreen) {
+    REQUIRE_GNOME();
+    using host::platform::Point;
+    using host::platform::Size;
+    DisplayServer& server = desktop();
+    TestApp app(TESTAPP_PATH, {"--size", "500x400"});
+    ASSERT_TRUE(app.ready());
+    auto list = listUntil(server, [&](const auto& l) { return ownedBy(l, app.pid()).has_value(); });
+    gnome_test::RemotePointer pointer;
+    ASSERT_TRUE(clickWidget(pointer, app, "entry"));
+    list = listUntil(server, [&](const auto& l) { return ownedBy(l, app.pid()).has_value(); });
+    const auto window = ownedBy(list, app.pid());
+    ASSERT_TRUE(window && window->bounds);
+
+    host::platform::linux_atspi::AtspiAccessibility ax(*server.windowServer,
+                                                       server.placement.get());
+    auto application = ax.createApplication(app.pid());
+    ASSERT_TRUE(application);
+    // The focused window is where the compositor shows its frame, as the host's checks
+    // before an action need it.
+    auto focused = ax.copyAttribute(*application, "AXFocusedWindow");
+    ASSERT_EQ(focused.status, host::platform::AxStatus::Success);
+    auto* focusedWindow = std::get_if<host::platform::ElementRef>(&*focused.value);
+    ASSERT_TRUE(focusedWindow && *focusedWindow);
+    const auto position = attribute<Point>(ax, **focusedWindow, "AXPosition");
+    const auto size = attribute<Size>(ax, **focusedWindow, "AXSize");
+    ASSERT_TRUE(position && size);
+    EXPECT_EQ(position->x, window->bounds->x);
+    EXPECT_EQ(position->y, window->bounds->y);
+    EXPECT_EQ(size->width, window->bounds->width);
+    EXPECT_EQ(size->height, window->bounds->height);
+
+    // A point on the screen finds the button there, and the button is where it is drawn.
+    const auto button = widgetOn(app, "button");
+    ASSERT_TRUE(button);
+    auto systemWide = ax.createSystemWide();
+    auto hit = ax.elementAtPosition(*systemWide, static_cast<float>(button->x + button->width / 2),
+                                    static_cast<float>(button->y + button->height / 2));
+    ASSERT_EQ(hit.status, host::platform::AxStatus::Success);
+    ASSERT_TRUE(hit.element);
+    EXPECT_EQ(attribute<std::string>(ax, *hit.element, "AXRole"), "AXButton");
+    EXPECT_EQ(attribute<std::string>(ax, *hit.element, "AXTitle"), "Press me");
+    const auto at = attribute<Point>(ax, *hit.element, "AXPosition");
+    ASSERT_TRUE(at);
+    EXPECT_EQ(at->x, button->x);
+    EXPECT_EQ(at->y, button->y);
 }

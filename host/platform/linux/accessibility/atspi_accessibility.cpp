@@ -37,30 +37,20 @@ int pixel(double coordinate) {
     return static_cast<int>(std::floor(coordinate));
 }
 
-// The top-level window of `application` that the window server's window stands for: it
-// must contain the point; among several, the one whose extents match the bounds best.
-AccessibleRef topLevelAt(AtspiAccessible* application, const Rect& bounds, int x, int y,
-                         const CallBudget& budget) {
-    AccessibleRef best;
-    double bestDistance = 0;
-    for (auto& window : childrenOf(application, budget)) {
-        const auto extents = extentsOf(window.get(), budget);
-        if (!extents || !extents->contains(x, y)) continue;
-        const double distance = std::abs(extents->x - bounds.x) + std::abs(extents->y - bounds.y) +
-                                std::abs(extents->width - bounds.width) +
-                                std::abs(extents->height - bounds.height);
-        if (!best || distance < bestDistance) {
-            best = std::move(window);
-            bestDistance = distance;
-        }
-    }
-    return best;
+Rect rectOf(const ScreenRect& r) {
+    return Rect{static_cast<double>(r.x), static_cast<double>(r.y), static_cast<double>(r.width),
+                static_cast<double>(r.height)};
+}
+
+bool contains(const Rect& r, double x, double y) {
+    return x >= r.x && y >= r.y && x - r.x < r.width && y - r.y < r.height;
 }
 
 } // namespace
 
-AtspiAccessibility::AtspiAccessibility(WindowServerPort& windows)
-    : windows_(windows), connected_(accessibilityBusConnected()) {
+AtspiAccessibility::AtspiAccessibility(WindowServerPort& windows,
+                                       linux_desktop::SurfacePlacement* placement)
+    : windows_(windows), placement_(placement), connected_(accessibilityBusConnected()) {
     // Listening starts at once, so focus changes made before the first request are known.
     // Registering asks the registry, within the usual bound.
     const CallBudget budget(defaultTimeout_);
@@ -175,12 +165,10 @@ AttributeResult AtspiAccessibility::objectAttribute(AtspiAccessible* accessible,
         return names.subrole ? value(std::string(*names.subrole)) : missing(budget);
     }
     if (attribute == "AXPosition" || attribute == "AXSize") {
-        const auto extents = extentsOf(accessible, budget);
+        const auto extents = screenExtentsOf(accessible, budget);
         if (!extents) return missing(budget);
-        if (attribute == "AXPosition")
-            return value(Point{static_cast<double>(extents->x), static_cast<double>(extents->y)});
-        return value(
-            Size{static_cast<double>(extents->width), static_cast<double>(extents->height)});
+        if (attribute == "AXPosition") return value(Point{extents->x, extents->y});
+        return value(Size{extents->width, extents->height});
     }
     if (attribute == "AXWindow") return elementValue(windowOf(accessible, budget), budget);
     if (attribute == "AXParent") return elementValue(parentOf(accessible, budget), budget);
@@ -206,11 +194,22 @@ ElementAtResult AtspiAccessibility::elementAtPosition(Element& element, float x,
         return hitTest(x, y, std::nullopt, budget);
     case AtspiElement::Kind::Application:
         return hitTest(x, y, target->applicationPid(), budget);
-    case AtspiElement::Kind::Object:
-        if (!target->accessible()) return ElementAtResult{AxStatus::InvalidElement, nullptr};
-        return ElementAtResult{
-            AxStatus::Success,
-            AtspiElement::object(deepestAt(target->accessible(), pixel(x), pixel(y), budget))};
+    case AtspiElement::Kind::Object: {
+        AtspiAccessible* accessible = target->accessible();
+        if (!accessible) return ElementAtResult{AxStatus::InvalidElement, nullptr};
+        Point origin;
+        if (placement_) {
+            const auto window = windowOf(accessible, budget);
+            const auto placed = window ? placementOf(window.get(), budget) : std::nullopt;
+            if (!placed)
+                return ElementAtResult{budget.failed() ? AxStatus::Failure : AxStatus::NoValue,
+                                       nullptr};
+            origin = placed->origin;
+        }
+        return ElementAtResult{AxStatus::Success,
+                               AtspiElement::object(deepestAt(accessible, pixel(x - origin.x),
+                                                              pixel(y - origin.y), budget))};
+    }
     }
     return ElementAtResult{AxStatus::Unsupported, nullptr};
 }
@@ -223,14 +222,61 @@ ElementAtResult AtspiAccessibility::hitTest(float x, float y, std::optional<std:
     const auto application = applicationOf(front->pid, budget);
     if (!application)
         return ElementAtResult{budget.failed() ? AxStatus::Failure : AxStatus::NoValue, nullptr};
-    const int px = pixel(x);
-    const int py = pixel(y);
-    const auto window = topLevelAt(application.get(), front->bounds, px, py, budget);
-    if (!window)
+    const auto placed = topLevelAt(application.get(), front->bounds, x, y, budget);
+    if (!placed)
         return ElementAtResult{budget.failed() ? AxStatus::Failure : AxStatus::NoValue, nullptr};
-    auto deepest = deepestAt(window.get(), px, py, budget);
+    auto deepest = deepestAt(placed->window.get(), pixel(x - placed->origin.x),
+                             pixel(y - placed->origin.y), budget);
     if (budget.failed()) return ElementAtResult{AxStatus::Failure, nullptr};
     return ElementAtResult{AxStatus::Success, AtspiElement::object(std::move(deepest))};
+}
+
+std::optional<linux_desktop::Placement> AtspiAccessibility::placementOf(AtspiAccessible* topLevel,
+                                                                        const CallBudget& budget) {
+    const auto extents = extentsOf(topLevel, budget);
+    if (!extents) return std::nullopt;
+    if (!placement_) return linux_desktop::Placement{Point{}, rectOf(*extents)};
+    const auto pid = processOf(topLevel, budget);
+    if (!pid) return std::nullopt;
+    return placement_->place(*pid, rectOf(*extents), nameOf(topLevel, budget).value_or(""));
+}
+
+std::optional<Rect> AtspiAccessibility::screenExtentsOf(AtspiAccessible* accessible,
+                                                        const CallBudget& budget) {
+    const auto extents = extentsOf(accessible, budget);
+    if (!extents) return std::nullopt;
+    if (!placement_) return rectOf(*extents);
+    const auto window = windowOf(accessible, budget);
+    if (!window) return std::nullopt;
+    const auto placed = placementOf(window.get(), budget);
+    if (!placed) return std::nullopt;
+    if (sameObject(window.get(), accessible)) return placed->frame;
+    Rect r = rectOf(*extents);
+    r.x += placed->origin.x;
+    r.y += placed->origin.y;
+    return r;
+}
+
+// The top-level window of `application` that the window server's window stands for: it
+// must contain the point; among several, the one whose frame matches the bounds best.
+std::optional<AtspiAccessibility::PlacedWindow>
+AtspiAccessibility::topLevelAt(AtspiAccessible* application, const Rect& bounds, double x, double y,
+                               const CallBudget& budget) {
+    std::optional<PlacedWindow> best;
+    double bestDistance = 0;
+    for (auto& window : childrenOf(application, budget)) {
+        const auto placed = placementOf(window.get(), budget);
+        if (!placed || !contains(placed->frame, pixel(x), pixel(y))) continue;
+        const Rect& frame = placed->frame;
+        const double distance = std::abs(frame.x - bounds.x) + std::abs(frame.y - bounds.y) +
+                                std::abs(frame.width - bounds.width) +
+                                std::abs(frame.height - bounds.height);
+        if (!best || distance < bestDistance) {
+            best = PlacedWindow{std::move(window), placed->origin};
+            bestDistance = distance;
+        }
+    }
+    return best;
 }
 
 std::optional<std::int32_t> AtspiAccessibility::pid(Element& element) {

@@ -5,7 +5,9 @@
 // - "AXFocusedWindow" (application): its top-level window with the ACTIVE state.
 // - "AXFocusedUIElement" (application, system-wide): the element that last gained focus
 //   according to the focus events, else the FOCUSED descendant of the active window.
-// - "AXPosition", "AXSize": Component extents in screen coordinates.
+// - "AXPosition", "AXSize": Component extents in screen coordinates. Where toolkits know only
+//   their own surface (Wayland), the window's placement on the screen is added, and a
+//   top-level window is where the compositor says its frame is.
 // - "AXWindow": the top-level window holding the element. "AXRole", "AXSubrole": see
 //   role_vocabulary.h. "AXTitle": the name. "AXValue": the text of a Text element.
 // - "AXPress": the element's action named "click", "press" or "toggle" (in that order),
@@ -25,7 +27,9 @@
 // the main thread only; focus events are dispatched by the GLib main context of that thread.
 
 #include "host/platform/accessibility_port.h"
+#include "host/platform/linux/accessibility/atspi_handles.h"
 #include "host/platform/linux/accessibility/call_budget.h"
+#include "host/platform/linux/surface_placement.h"
 #include "host/platform/window_server_port.h"
 
 #include <atspi/atspi.h>
@@ -39,8 +43,10 @@ class FocusTracker;
 
 class AtspiAccessibility final : public AccessibilityPort {
 public:
-    // `windows` tells which window is front-most at a point; it must outlive the adapter.
-    explicit AtspiAccessibility(WindowServerPort& windows);
+    // `windows` tells which window is front-most at a point; `placement`, when toolkits do
+    // not report screen coordinates, where their windows are. Both must outlive the adapter.
+    explicit AtspiAccessibility(WindowServerPort& windows,
+                                linux_desktop::SurfacePlacement* placement = nullptr);
     ~AtspiAccessibility() override;
 
     ElementRef createApplication(std::int32_t pid) override;
@@ -68,8 +74,18 @@ private:
                                     const CallBudget& budget);
     ElementAtResult hitTest(float x, float y, std::optional<std::int32_t> onlyPid,
                             const CallBudget& budget);
+    std::optional<linux_desktop::Placement> placementOf(AtspiAccessible* topLevel,
+                                                        const CallBudget& budget);
+    std::optional<Rect> screenExtentsOf(AtspiAccessible* accessible, const CallBudget& budget);
+    struct PlacedWindow {
+        GObjectRef<AtspiAccessible> window;
+        Point origin;
+    };
+    std::optional<PlacedWindow> topLevelAt(AtspiAccessible* application, const Rect& bounds,
+                                           double x, double y, const CallBudget& budget);
 
     WindowServerPort& windows_;
+    linux_desktop::SurfacePlacement* placement_;
     bool connected_ = false;
     float defaultTimeout_ = kDefaultTimeoutSeconds;
     std::unique_ptr<FocusTracker> focus_;

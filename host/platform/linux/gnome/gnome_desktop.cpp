@@ -3,6 +3,7 @@
 #include "host/platform/linux/gnome/gnome_display_facts.h"
 #include "host/platform/linux/gnome/remote_desktop_keys.h"
 #include "host/platform/linux/gnome/screencast_capture.h"
+#include "host/platform/linux/gnome/shell_placement.h"
 #include "host/platform/linux/gnome/shell_windows.h"
 
 #include <cstdlib>
@@ -19,6 +20,7 @@ std::optional<linux_desktop::DisplayServer> openGnomeDesktop() {
     linux_desktop::DisplayServer server;
     server.capture = std::make_unique<ScreenCastCapture>(glib::share(bus.get()));
     server.events = std::make_unique<RemoteDesktopKeys>(glib::share(bus.get()));
+    server.placement = std::make_unique<ShellPlacement>(glib::share(bus.get()));
     server.windowServer = std::make_unique<ShellWindowServer>(std::move(bus));
     server.facts = std::move(facts);
     return server;
