@@ -7,8 +7,8 @@
 #include "host/platform/linux/gnome/gnome_display_facts.h"
 #include "host/platform/linux/gnome/shell_windows.h"
 #include "host/platform/linux/session/linux_session.h"
-#include "remote_pointer.h"
 #include "test_app.h"
+#include "test_desktop.h"
 
 #include <gtest/gtest.h>
 
@@ -26,8 +26,7 @@ using host::platform::linux_desktop::DisplayServer;
 namespace {
 
 bool onGnome() {
-    const char* desktop = std::getenv("TARNWICK_DESKTOP");
-    return desktop != nullptr && std::strcmp(desktop, "gnome-wayland") == 0;
+    return currentDesktop() == Desktop::GnomeWayland;
 }
 
 #define REQUIRE_GNOME()                                                                            \
@@ -97,55 +96,6 @@ bool isGreen(Bgr p) {
 bool overlap(const host::platform::Rect& a, const host::platform::Rect& b) {
     return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height &&
            b.y < a.y + a.height;
-}
-
-// The application's surface on the screen, shadows included.
-std::optional<host::platform::Rect> bufferOf(int pid) {
-    auto bus = host::platform::linux_desktop::dbus::connectSessionBus();
-    const auto shell = host::platform::gnome::askShell(bus.get());
-    if (!shell) return std::nullopt;
-    for (const auto& w : shell->windows)
-        if (w.pid == pid) return w.buffer;
-    return std::nullopt;
-}
-
-// Where a widget of the test application is on the screen: on Wayland the application
-// itself knows only positions inside its own surface.
-std::optional<host::platform::Rect> widgetOn(TestApp& app, const std::string& widget) {
-    app.command("geometry " + widget);
-    auto line = app.waitFor("geometry " + widget);
-    auto buffer = bufferOf(app.pid());
-    int x = 0, y = 0, w = 0, h = 0;
-    if (!line || !buffer ||
-        std::sscanf(line->c_str(), "geometry %*s %d %d %d %d", &x, &y, &w, &h) != 4)
-        return std::nullopt;
-    return host::platform::Rect{buffer->x + x, buffer->y + y, static_cast<double>(w),
-                                static_cast<double>(h)};
-}
-
-// Clicks the middle of a widget of the test application, which makes its window the
-// focused one, and waits until the application says it is active.
-bool clickWidget(gnome_test::RemotePointer& pointer, TestApp& app, const std::string& widget) {
-    const auto place = widgetOn(app, widget);
-    if (!place) {
-        ADD_FAILURE() << "no geometry of " << widget;
-        return false;
-    }
-    // A click may land while the compositor is still settling the new window: as a user
-    // would, click again until the window is active.
-    for (int click = 0; click < 5; ++click) {
-        if (!pointer.clickAt(place->x + place->width / 2, place->y + place->height / 2)) {
-            ADD_FAILURE() << "the pointer did not click";
-            return false;
-        }
-        for (int i = 0; i < 25; ++i) {
-            app.command("active");
-            if (app.waitFor("active ") == "active yes") return true;
-            usleep(20000);
-        }
-    }
-    ADD_FAILURE() << "the click did not make the window active";
-    return false;
 }
 
 template <typename T>
@@ -337,9 +287,7 @@ TEST(GnomeDesktop, TheFocusedWindowsOwnerIsTheFrontmostApplication) {
     TestApp app(TESTAPP_PATH);
     ASSERT_TRUE(app.ready());
     listUntil(server, [&](const auto& l) { return ownedBy(l, app.pid()).has_value(); });
-    gnome_test::RemotePointer pointer;
-    ASSERT_TRUE(pointer.ready());
-    ASSERT_TRUE(clickWidget(pointer, app, "entry"));
+    ASSERT_TRUE(clickUntilActive(app, "entry"));
     EXPECT_EQ(server.facts->activeWindowPid(), app.pid());
 }
 
@@ -349,8 +297,7 @@ TEST(GnomeDesktop, TabGoesToTheFocusedWindowOfTheTargetOnly) {
     TestApp app(TESTAPP_PATH);
     ASSERT_TRUE(app.ready());
     listUntil(server, [&](const auto& l) { return ownedBy(l, app.pid()).has_value(); });
-    gnome_test::RemotePointer pointer;
-    ASSERT_TRUE(clickWidget(pointer, app, "entry"));
+    ASSERT_TRUE(clickUntilActive(app, "entry"));
     app.command("focus entry");
     ASSERT_TRUE(app.waitFor("focused entry"));
 
@@ -377,8 +324,7 @@ TEST(GnomeDesktop, AccessibilityPlacesTheToolkitsWindowCoordinatesOnTheScreen) {
     TestApp app(TESTAPP_PATH, {"--size", "500x400"});
     ASSERT_TRUE(app.ready());
     auto list = listUntil(server, [&](const auto& l) { return ownedBy(l, app.pid()).has_value(); });
-    gnome_test::RemotePointer pointer;
-    ASSERT_TRUE(clickWidget(pointer, app, "entry"));
+    ASSERT_TRUE(clickUntilActive(app, "entry"));
     list = listUntil(server, [&](const auto& l) { return ownedBy(l, app.pid()).has_value(); });
     const auto window = ownedBy(list, app.pid());
     ASSERT_TRUE(window && window->bounds);
@@ -402,7 +348,7 @@ TEST(GnomeDesktop, AccessibilityPlacesTheToolkitsWindowCoordinatesOnTheScreen) {
     EXPECT_EQ(size->height, window->bounds->height);
 
     // A point on the screen finds the button there, and the button is where it is drawn.
-    const auto button = widgetOn(app, "button");
+    const auto button = widgetOnScreen(app, "button");
     ASSERT_TRUE(button);
     auto systemWide = ax.createSystemWide();
     auto hit = ax.elementAtPosition(*systemWide, static_cast<float>(button->x + button->width / 2),

@@ -17,7 +17,9 @@
  *   geometry NAME X Y W H         answer to "geometry NAME": the widget's top-left corner
  *                                 in root coordinates and its size ("none" if unknown); on
  *                                 Wayland relative to the window's own surface, since a
- *                                 Wayland client does not know where it is
+ *                                 Wayland client does not know where it is. NAME "inert"
+ *                                 is a place where a click does nothing but bring the
+ *                                 window to the front (the strip, or the whole cover)
  *   values entry=TEXT password=LENGTH scroll=VALUE   answer to "report"
  *   page VALUE                    answer to "page": the text view's page size (pixels)
  *   activated NAME                Enter was done on widget NAME (entry, readonly, spin)
@@ -49,6 +51,8 @@ static GtkWidget* window;
 static GtkWidget* entry;
 static GtkWidget* password;
 static GtkWidget* button;
+static GtkWidget* strip;
+static GtkWidget* inert; /* a click here only brings the window to the front */
 static GtkWidget* view;
 static GtkWidget* disabled;
 static GtkWidget* readonly;
@@ -171,10 +175,12 @@ static void report_values(void) {
 }
 
 static GtkWidget* widget_named(const char* name) {
+    if (strcmp(name, "inert") == 0) return inert;
     return !entry                          ? NULL
            : strcmp(name, "entry") == 0    ? entry
            : strcmp(name, "password") == 0 ? password
            : strcmp(name, "button") == 0   ? button
+           : strcmp(name, "strip") == 0    ? strip
            : strcmp(name, "view") == 0     ? view
            : strcmp(name, "disabled") == 0 ? disabled
            : strcmp(name, "readonly") == 0 ? readonly
@@ -257,7 +263,7 @@ static GtkWidget* build_main_window(void) {
     GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 6);
     gtk_container_set_border_width(GTK_CONTAINER(box), 8);
 
-    GtkWidget* strip = named(gtk_drawing_area_new(), "strip");
+    inert = strip = named(gtk_drawing_area_new(), "strip");
     gtk_widget_set_size_request(strip, -1, 40);
     g_signal_connect(strip, "draw", G_CALLBACK(draw_solid), (gpointer)magenta);
     gtk_box_pack_start(GTK_BOX(box), strip, FALSE, FALSE, 0);
@@ -327,7 +333,7 @@ static GtkWidget* build_main_window(void) {
 
 static GtkWidget* build_cover(void) {
     static const double green[3] = {0.0, 0.8, 0.0};
-    GtkWidget* area = named(gtk_drawing_area_new(), "cover");
+    GtkWidget* area = inert = named(gtk_drawing_area_new(), "cover");
     g_signal_connect(area, "draw", G_CALLBACK(draw_solid), (gpointer)green);
     return area;
 }

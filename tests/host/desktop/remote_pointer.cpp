@@ -2,12 +2,13 @@
 
 #include <unistd.h>
 
-namespace gnome_test {
+namespace desktop_test {
 namespace {
 
 namespace dbus = host::platform::linux_desktop::dbus;
 constexpr const char* kRemoteDesktop = "org.gnome.Mutter.RemoteDesktop";
-constexpr int kLeftButton = 0x110; // BTN_LEFT
+constexpr int kLeftButton = 0x110;  // BTN_LEFT
+constexpr unsigned kLeftShift = 42; // KEY_LEFTSHIFT
 
 } // namespace
 
@@ -25,6 +26,10 @@ RemotePointer::RemotePointer() : bus_(dbus::connectSessionBus()) {
     }
     // As with keys, the first event after a session starts is lost: spend it on nothing.
     call("NotifyPointerMotionRelative", g_variant_new("(dd)", 0.0, 0.0));
+    // Windows take the focus only on a seat that has a keyboard, as a user's desktop has: a
+    // Shift tapped once gives the session one.
+    call("NotifyKeyboardKeycode", g_variant_new("(ub)", kLeftShift, TRUE));
+    call("NotifyKeyboardKeycode", g_variant_new("(ub)", kLeftShift, FALSE));
     usleep(100000);
 }
 
@@ -49,4 +54,4 @@ bool RemotePointer::clickAt(double x, double y) {
            call("NotifyPointerButton", g_variant_new("(ib)", kLeftButton, FALSE));
 }
 
-} // namespace gnome_test
+} // namespace desktop_test

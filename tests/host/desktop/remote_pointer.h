@@ -8,7 +8,7 @@
 
 #include <string>
 
-namespace gnome_test {
+namespace desktop_test {
 
 class RemotePointer {
 public:
@@ -28,4 +28,4 @@ private:
     std::string session_;
 };
 
-} // namespace gnome_test
+} // namespace desktop_test
