@@ -269,6 +269,14 @@ TEST(WindowFacts, TitlesAreValidUtf8FromEachEncoding) {
          values.bytes(kUnknownType, 8, "\xc3\xa9t\xe9"),
          "ét\uFFFD"},
         {"empty", values.utf8(""), values.utf8("Notes"), ""},
+        // A text property may be a list of NUL-ended strings; the title is the first.
+        {"a UTF-8 list", values.utf8("one\0two"sv), {}, "one"},
+        {"a STRING list", {}, values.bytes(XCB_ATOM_STRING, 8, "caf\xe9\0two"sv), "café"},
+        {"a COMPOUND_TEXT list",
+         {},
+         values.bytes(atoms.compoundText, 8, "\x1b-F\xe1\0\xe2\x1b-Zx"sv),
+         "α"},
+        {"a list whose first string is empty", values.utf8("\0two"sv), values.utf8("Notes"), ""},
     };
     for (const auto& c : cases) {
         WindowFacts facts = managed();

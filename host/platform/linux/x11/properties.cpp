@@ -59,15 +59,17 @@ std::optional<std::uint32_t> cardinal(const XConnection& x, xcb_window_t window,
 
 std::optional<std::string> text(const PropertyValue& p, const Atoms& atoms) {
     if (p.type == XCB_NONE || p.format != 8) return std::nullopt;
-    if (p.bytes.empty()) return std::string();
-    const auto* data = reinterpret_cast<const char*>(p.bytes.data());
-    const auto length = static_cast<gssize>(p.bytes.size());
-    if (p.type == atoms.compoundText)
-        return compoundTextToUtf8(std::string_view(data, p.bytes.size()));
+    // A text property may hold a list of strings, each ended by a NUL: the text is the first,
+    // in every encoding, so that no NUL reaches the text.
+    const std::string_view whole(reinterpret_cast<const char*>(p.bytes.data()), p.bytes.size());
+    const std::string_view first = whole.substr(0, whole.find('\0'));
+    if (first.empty()) return std::string();
+    if (p.type == atoms.compoundText) return compoundTextToUtf8(first);
+    const auto length = static_cast<gssize>(first.size());
     glib::GCharRef converted(
         p.type == XCB_ATOM_STRING
-            ? g_convert(data, length, "UTF-8", "ISO-8859-1", nullptr, nullptr, nullptr)
-            : g_utf8_make_valid(data, length));
+            ? g_convert(first.data(), length, "UTF-8", "ISO-8859-1", nullptr, nullptr, nullptr)
+            : g_utf8_make_valid(first.data(), length));
     if (!converted) return std::nullopt;
     return std::string(converted.get());
 }

@@ -46,8 +46,9 @@ std::optional<std::uint32_t> firstCardinal(const PropertyValue& p);
 std::optional<std::uint32_t> cardinal(const XConnection& x, xcb_window_t window, xcb_atom_t atom,
                                       xcb_atom_t type = XCB_ATOM_CARDINAL);
 
-// A text property as valid UTF-8: STRING is Latin-1, COMPOUND_TEXT is converted, anything
-// else is taken as UTF-8 and mended where it is not.
+// A text property as valid UTF-8 without NULs: the first string of the list it may hold.
+// STRING is Latin-1, COMPOUND_TEXT is converted, anything else is taken as UTF-8 and mended
+// where it is not.
 std::optional<std::string> text(const PropertyValue& p, const Atoms& atoms);
 
 } // namespace host::platform::x11
