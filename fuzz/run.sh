@@ -1,18 +1,40 @@
 #!/usr/bin/env bash
-# Runs every fuzzer of a fuzz build for MINUTES each, one after the other, each from its
-# seed corpus (fuzz/corpus/<name>/), and prints per target the inputs executed and the
-# coverage: the counters the target carries, the edges covered once the seeds had run and
-# at the end, and the features (ft) at the end.
+# Runs every fuzzer of a fuzz build (or the named ones) for MINUTES each, one after the other,
+# each from its seed corpus (fuzz/corpus/<name>/), and prints per target the inputs executed
+# and the coverage: the counters the target carries, the edges covered once the seeds had run
+# and at the end, and the features (ft) at the end.
 #
-#   fuzz/run.sh MINUTES [BUILD_DIR]     BUILD_DIR defaults to build/fuzz
+#   fuzz/run.sh MINUTES [BUILD_DIR [NAME...]]
+#
+# BUILD_DIR defaults to build/fuzz. With NAMEs (a target's name without fuzz_, e.g.
+# window_properties) only those targets run, in the order given.
 #
 # Each run keeps its log, grown corpus and any finding under BUILD_DIR/fuzz-run/<name>/.
 # The exit status is 1 when any target found a failure.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-[ $# -ge 1 ] && [[ $1 =~ ^[1-9][0-9]*$ ]] || { echo "usage: $0 MINUTES [BUILD_DIR]" >&2; exit 2; }
+usage="usage: $0 MINUTES [BUILD_DIR [NAME...]]"
+[ $# -ge 1 ] && [[ $1 =~ ^[1-9][0-9]*$ ]] || { echo "$usage" >&2; exit 2; }
 seconds=$(($1 * 60))
 build=$(cd "${2:-$top/build/fuzz}" && pwd)
+names=("${@:3}")
+
+# The fuzzers to run: every one built, or the named ones, each of which must be built.
+bins=()
+mapfile -t built < <(find "$build" -maxdepth 4 -type f -name 'fuzz_*' -perm -u+x | sort)
+if [ ${#names[@]} -eq 0 ]; then
+    bins=("${built[@]}")
+else
+    for name in "${names[@]}"; do
+        match=
+        for bin in "${built[@]}"; do
+            [ "$(basename "$bin")" = "fuzz_$name" ] && match=$bin
+        done
+        [ -n "$match" ] || { echo "no fuzzer fuzz_$name built in $build" >&2; exit 2; }
+        bins+=("$match")
+    done
+fi
+[ ${#bins[@]} -gt 0 ] || { echo "no fuzzers built in $build" >&2; exit 2; }
 out=$build/fuzz-run
 mkdir -p "$out"
 
@@ -22,9 +44,7 @@ last() { grep -oE "$2: *[0-9]+" "$1" | tail -n 1 | grep -oE '[0-9]+$' || echo -;
 printf '%-20s %12s %9s %10s %8s %8s  %s\n' target executions counters cov-seeds cov-end ft-end \
     outcome
 failed=0
-found=0
-while IFS= read -r bin; do
-    found=1
+for bin in "${bins[@]}"; do
     name=$(basename "$bin"); name=${name#fuzz_}
     work=$out/$name
     rm -rf "$work"; mkdir -p "$work/corpus"
@@ -45,6 +65,5 @@ while IFS= read -r bin; do
     printf '%-20s %12s %9s %10s %8s %8s  %s\n' "$name" \
         "$(last "$log" stat::number_of_executed_units)" "$counters" "$seeded" \
         "$(last "$log" cov)" "$(last "$log" ft)" "$outcome"
-done < <(find "$build" -maxdepth 4 -type f -name 'fuzz_*' -perm -u+x | sort)
-[ "$found" -eq 1 ] || { echo "no fuzzers built in $build" >&2; exit 2; }
+done
 exit "$failed"

@@ -45,7 +45,8 @@ Json displayFacts() {
         xcb_connection_t* c = x->get();
         const xcb_atom_t netName = intern(*x, "_NET_WM_NAME");
         const auto name =
-            x11::text(x11::takeWhole(c, *check, netName, x11::askProperty(c, *check, netName, 64)),
+            x11::text(x11::valueOf(x11::takeWhole(c, *check, netName,
+                                                  x11::askProperty(c, *check, netName, 64))),
                       x->atoms());
         facts["windowManager"] = name.value_or("unnamed");
     }

@@ -27,14 +27,23 @@ Property takeWhole(xcb_connection_t* c, xcb_window_t window, xcb_atom_t atom,
     return take(c, askProperty(c, window, atom, static_cast<std::uint32_t>((bytes + 3) / 4)));
 }
 
-std::span<const std::uint32_t> cardinals(const Property& p) {
-    if (!p || p->format != 32) return {};
-    const auto* data = static_cast<const std::uint32_t*>(xcb_get_property_value(p.get()));
-    return {data, static_cast<std::size_t>(xcb_get_property_value_length(p.get()) / 4)};
+PropertyValue valueOf(const Property& p) {
+    if (!p) return {};
+    const auto* data = static_cast<const std::byte*>(xcb_get_property_value(p.get()));
+    return {p->type,
+            p->format,
+            {data, static_cast<std::size_t>(xcb_get_property_value_length(p.get()))}};
 }
 
-std::optional<std::uint32_t> firstCardinal(const Property& p) {
-    auto values = cardinals(p);
+std::vector<std::uint32_t> cardinals(const PropertyValue& p) {
+    if (p.type == XCB_NONE || p.format != 32) return {};
+    std::vector<std::uint32_t> values(p.bytes.size() / sizeof(std::uint32_t));
+    if (!values.empty()) std::memcpy(values.data(), p.bytes.data(), values.size() * 4);
+    return values;
+}
+
+std::optional<std::uint32_t> firstCardinal(const PropertyValue& p) {
+    const auto values = cardinals(p);
     if (values.empty()) return std::nullopt;
     return values.front();
 }
@@ -45,19 +54,22 @@ std::optional<std::uint32_t> cardinal(const XConnection& x, xcb_window_t window,
     Property p(
         xcb_get_property_reply(c, xcb_get_property(c, 0, window, atom, type, 0, 1), nullptr));
     if (!p || p->type != type) return std::nullopt;
-    return firstCardinal(p);
+    return firstCardinal(valueOf(p));
 }
 
-std::optional<std::string> text(const Property& p, const Atoms& atoms) {
-    if (!p || p->format != 8) return std::nullopt;
-    const auto* data = static_cast<const char*>(xcb_get_property_value(p.get()));
-    const auto length = static_cast<gssize>(xcb_get_property_value_length(p.get()));
-    if (p->type == atoms.compoundText)
-        return compoundTextToUtf8(std::string_view(data, static_cast<std::size_t>(length)));
+std::optional<std::string> text(const PropertyValue& p, const Atoms& atoms) {
+    if (p.type == XCB_NONE || p.format != 8) return std::nullopt;
+    // A text property may hold a list of strings, each ended by a NUL: the text is the first,
+    // in every encoding, so that no NUL reaches the text.
+    const std::string_view whole(reinterpret_cast<const char*>(p.bytes.data()), p.bytes.size());
+    const std::string_view first = whole.substr(0, whole.find('\0'));
+    if (first.empty()) return std::string();
+    if (p.type == atoms.compoundText) return compoundTextToUtf8(first);
+    const auto length = static_cast<gssize>(first.size());
     glib::GCharRef converted(
-        p->type == XCB_ATOM_STRING
-            ? g_convert(data, length, "UTF-8", "ISO-8859-1", nullptr, nullptr, nullptr)
-            : g_utf8_make_valid(data, length));
+        p.type == XCB_ATOM_STRING
+            ? g_convert(first.data(), length, "UTF-8", "ISO-8859-1", nullptr, nullptr, nullptr)
+            : g_utf8_make_valid(first.data(), length));
     if (!converted) return std::nullopt;
     return std::string(converted.get());
 }

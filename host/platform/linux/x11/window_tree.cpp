@@ -2,43 +2,15 @@
 
 #include "host/platform/linux/x11/client_pid.h"
 #include "host/platform/linux/x11/properties.h"
+#include "host/platform/linux/x11/window_facts.h"
 
-#include <algorithm>
 #include <span>
-#include <string>
 
 namespace host::platform::x11 {
 namespace {
 
 // How far below a frame the window manager may have put the client.
 constexpr int kSearchDepth = 3;
-// WM_STATE values (ICCCM).
-constexpr std::uint32_t kIconicState = 3;
-
-std::int64_t layerOfType(const Atoms& a, std::span<const std::uint32_t> types,
-                         bool overrideRedirect) {
-    for (std::uint32_t type : types) {
-        if (type == a.typeNormal || type == a.typeDialog) return layer::kNormal;
-        if (type == a.typeDesktop) return layer::kDesktop;
-        if (type == a.typeDock) return layer::kDock;
-        if (type == a.typeUtility || type == a.typeToolbar || type == a.typeSplash)
-            return layer::kFloating;
-        if (type == a.typeMenu || type == a.typeDropdownMenu || type == a.typePopupMenu ||
-            type == a.typeCombo || type == a.typeDnd)
-            return layer::kMenu;
-        if (type == a.typeTooltip) return layer::kTooltip;
-        if (type == a.typeNotification) return layer::kNotification;
-    }
-    // No known type: managed windows are ordinary ones, unmanaged popups are menus.
-    return overrideRedirect ? layer::kMenu : layer::kNormal;
-}
-
-// An unmanaged window (popup, menu, tooltip) is never an ordinary one, whatever type it
-// declares: toolkits type plain popups as normal windows.
-std::int64_t layerOf(const Atoms& a, std::span<const std::uint32_t> types, bool overrideRedirect) {
-    const std::int64_t declared = layerOfType(a, types, overrideRedirect);
-    return overrideRedirect && declared == layer::kNormal ? layer::kMenu : declared;
-}
 
 struct Candidate {
     xcb_window_t frame = XCB_NONE;
@@ -85,7 +57,7 @@ void findClients(const XConnection& x, std::vector<Candidate>& candidates) {
                 Property state = take(c, states[s][k]);
                 if (state && !candidate.client) {
                     candidate.client = searches[s].level[k];
-                    candidate.clientState = firstCardinal(state).value_or(0);
+                    candidate.clientState = firstCardinal(valueOf(state)).value_or(0);
                 }
             }
         }
@@ -134,18 +106,16 @@ std::optional<std::vector<TopLevel>> topLevels(const XConnection& x) {
                                 geometry->width + border, geometry->height + border};
         if (state) {
             candidate.client = candidate.frame;
-            candidate.clientState = firstCardinal(state).value_or(0);
+            candidate.clientState = firstCardinal(valueOf(state)).value_or(0);
         }
         candidates.push_back(candidate);
     }
     findClients(x, candidates);
 
-    // Window opacity is drawn only by a compositing manager; without one every window is
-    // opaque, whatever it asks for.
     const auto compositorCookie = xcb_get_selection_owner(c, a.compositingManager);
     struct Cookies {
         std::optional<xcb_res_query_client_ids_cookie_t> owner;
-        PropertyCookie netName, name, type, opacity, frameOpacity, wmState;
+        PropertyCookie netName, name, type, opacity, frameOpacity, netState;
     };
     std::vector<Cookies> cookies;
     for (const Candidate& candidate : candidates) {
@@ -172,29 +142,32 @@ std::optional<std::vector<TopLevel>> topLevels(const XConnection& x) {
         Property type = take(c, cookies[i].type);
         Property opacity = take(c, cookies[i].opacity);
         Property frameOpacity = take(c, cookies[i].frameOpacity);
-        Property wmState = take(c, cookies[i].wmState);
+        Property netState = take(c, cookies[i].netState);
 
-        auto states = cardinals(wmState);
-        const bool hidden =
-            std::find(states.begin(), states.end(), a.netWmStateHidden) != states.end();
-        if (candidate.clientState == kIconicState || hidden) continue; // minimised: not on screen
+        auto traits = traitsOf(
+            {.netWmName = valueOf(netName),
+             .wmName = valueOf(name),
+             .windowType = valueOf(type),
+             .opacity = valueOf(opacity),
+             .frameOpacity = valueOf(frameOpacity),
+             .netWmState = valueOf(netState),
+             .overrideRedirect = candidate.overrideRedirect,
+             .clientState = candidate.client ? std::optional(candidate.clientState) : std::nullopt,
+             .composited = composited},
+            a);
+        if (!traits) continue; // minimised: not on screen
 
         TopLevel top;
         top.frame = candidate.frame;
         top.client = candidate.client.value_or(candidate.frame);
         top.overrideRedirect = candidate.overrideRedirect;
+        top.desktop = traits->desktop;
         top.info.number = top.client;
         if (owner) top.info.ownerPid = *owner;
-        if (candidate.client || candidate.overrideRedirect) {
-            top.info.layer = layerOf(a, cardinals(type), candidate.overrideRedirect);
-            top.desktop = top.info.layer == layer::kDesktop;
-        }
+        top.info.layer = traits->layer;
         top.info.bounds = candidate.bounds;
-        top.info.name = text(netName, a);
-        if (!top.info.name) top.info.name = text(name, a);
-        auto alpha = firstCardinal(opacity);
-        if (!alpha) alpha = firstCardinal(frameOpacity);
-        top.info.alpha = composited && alpha ? *alpha / 4294967295.0 : 1.0;
+        top.info.name = std::move(traits->name);
+        top.info.alpha = traits->alpha;
         result.push_back(std::move(top));
     }
     return result;
