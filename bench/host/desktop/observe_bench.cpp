@@ -2,17 +2,21 @@
 // with the floor probe (observe_floor: only the capture, scale, JPEG, base64 and write no
 // observe can do without); then the parts of observe one by one, and ImageMagick's
 // `import -window` capturing the same window to a JPEG.
-// Run through bench/host/desktop/run.sh (a desktop large enough for 1920 × 1080 windows).
+// Run through bench/host/desktop/run.sh (a desktop large enough for 1920 × 1080 windows). On
+// GNOME Wayland (DESKTOP=gnome-wayland) the floor probe and import, which read X11 windows,
+// are left out.
 
 #include "skelmor_client.h"
 #include "test_app.h"
 #include "test_bundle.h"
+#include "test_desktop.h"
 #include "x11_ports.h"
 
 #include "common/base64.h"
 #include "host/actions/capture_size.h"
 #include "host/actions/jpeg_encoder.h"
 #include "host/channel/answer.h"
+#include "host/platform/linux/gnome/gnome_desktop.h"
 #include "host/platform/linux/x11/window_tree.h"
 
 #include <algorithm>
@@ -86,16 +90,19 @@ std::optional<double> timedFloor(ChildProcess& probe, std::uint32_t frame, host:
 // in each round, so that both see the same machine.
 void observeAgainstFloor(SkelmorClient& host, const Json& params, std::uint32_t window,
                          host::PixelSize size) {
-    auto x =
-        host::platform::x11::XConnection::open(host::platform::x11::XConnection::Capture::Without);
+    const bool x11 = currentDesktop() == Desktop::X11;
+    auto x = x11 ? host::platform::x11::XConnection::open(
+                       host::platform::x11::XConnection::Capture::Without)
+                 : nullptr;
     auto frame = x ? host::platform::x11::frameOf(*x, window) : std::nullopt;
-    ChildProcess probe({OBSERVE_FLOOR_PATH});
+    std::optional<ChildProcess> probe;
+    if (x11) probe.emplace(std::vector<std::string>{OBSERVE_FLOOR_PATH});
     std::vector<double> observes, floors;
     std::string failure;
     host::PixelSize delivered;
-    for (int i = 0; i < kRuns + 3 && frame; ++i) {
+    for (int i = 0; i < kRuns + 3 && (frame || !x11); ++i) {
         auto observed = timedObserve(host, params, failure, delivered);
-        auto floor = timedFloor(probe, *frame, size);
+        auto floor = probe ? timedFloor(*probe, *frame, size) : std::optional<double>(0);
         if (!observed || !floor) break;
         if (i < 3) continue; // the first rounds warm the caches up
         observes.push_back(*observed);
@@ -109,6 +116,7 @@ void observeAgainstFloor(SkelmorClient& host, const Json& params, std::uint32_t 
     const Summary o = summarise(observes), f = summarise(floors);
     std::printf("skelmor observe (pipes, %dx%d JPEG): median %.2f ms, p90 %.2f ms\n",
                 delivered.width, delivered.height, o.median, o.p90);
+    if (!probe) return;
     std::printf("floor probe (pipes, same capture, scale, JPEG, base64, one write): median "
                 "%.2f ms, p90 %.2f ms\n",
                 f.median, f.p90);
@@ -126,13 +134,26 @@ std::optional<host::platform::Rect> frameOf(desktop_test::DesktopPorts& ports,
     return std::nullopt;
 }
 
+// The window server's number for the application's one window: on X11 the application says
+// it; on Wayland only the compositor knows.
+std::optional<std::uint32_t> windowOf(desktop_test::DesktopPorts& ports, const TestApp& app) {
+    if (app.window() != 0) return app.window();
+    for (int i = 0; i < 200; ++i, usleep(10000))
+        if (auto list = ports.windowServer->windowList(host::platform::WindowListKind::OnScreen))
+            for (const auto& w : *list)
+                if (w.ownerPid == app.pid() && w.number && w.layer == 0)
+                    return static_cast<std::uint32_t>(*w.number);
+    return std::nullopt;
+}
+
 // Launches the application so that its frame (with the window manager's decorations) is
 // width × height.
 std::unique_ptr<TestApp> launchFramed(desktop_test::DesktopPorts& ports, const std::string& program,
                                       int width, int height) {
     auto probe = std::make_unique<TestApp>(
         program, std::vector<std::string>{"--size", "400x300", "--position", "0,0"});
-    auto frame = probe->ready() ? frameOf(ports, probe->window()) : std::nullopt;
+    const auto number = probe->ready() ? windowOf(ports, *probe) : std::nullopt;
+    auto frame = number ? frameOf(ports, *number) : std::nullopt;
     if (!frame) return nullptr;
     const int decorationWidth = static_cast<int>(frame->width) - 400;
     const int decorationHeight = static_cast<int>(frame->height) - 300;
@@ -153,9 +174,10 @@ void benchSize(desktop_test::DesktopPorts& ports,
         std::printf("%dx%d: the test application did not come up\n", width, height);
         return;
     }
-    auto frame = frameOf(ports, app->window());
-    std::printf("\n== window %dx%d (frame %.0fx%.0f, X window 0x%x)\n", width, height,
-                frame ? frame->width : 0, frame ? frame->height : 0, app->window());
+    const std::uint32_t number = windowOf(ports, *app).value_or(0);
+    auto frame = frameOf(ports, number);
+    std::printf("\n== window %dx%d (frame %.0fx%.0f, window 0x%x)\n", width, height,
+                frame ? frame->width : 0, frame ? frame->height : 0, number);
 
     // The host, end to end.
     SkelmorClient host(SKELMOR_PATH);
@@ -167,7 +189,7 @@ void benchSize(desktop_test::DesktopPorts& ports,
             auto windows = resultOf(host.call("windows", {{"app", resultOf(identity)}}));
             if (windows.is_object())
                 for (const Json& w : windows.value("windows", Json::array()))
-                    if (w.value("windowId", 0u) == app->window())
+                    if (w.value("windowId", 0u) == number)
                         target = {{"windowId", w["windowId"]}, {"pid", w["pid"]}};
             if (target.is_null()) usleep(20000);
         }
@@ -178,7 +200,7 @@ void benchSize(desktop_test::DesktopPorts& ports,
         const Json params{{"app", resultOf(identity)}, {"target", target}};
         const auto size =
             host::captureSize(frame ? frame->width : width, frame ? frame->height : height);
-        observeAgainstFloor(host, params, app->window(), size);
+        observeAgainstFloor(host, params, number, size);
         // Where the time goes: the pipes with the state snapshot (status), and one target
         // resolution (windows: the screen gate, the bundle's seal, the live check of each
         // running instance, one window list); observe resolves the target twice.
@@ -222,7 +244,7 @@ void benchSize(desktop_test::DesktopPorts& ports,
         for (int i = 0; i < kRuns; ++i) {
             std::promise<std::optional<host::platform::CapturedImage>> done;
             const auto start = Clock::now();
-            ports.capture->captureWindow(app->window(), size.width, size.height,
+            ports.capture->captureWindow(number, size.width, size.height,
                                          [&](auto image) { done.set_value(std::move(image)); });
             auto image = done.get_future().get();
             samples.push_back(millisecondsSince(start));
@@ -276,10 +298,10 @@ void benchSize(desktop_test::DesktopPorts& ports,
         report("window list alone", samples);
     }
 
-    // ImageMagick, the tool one would otherwise reach for.
-    {
+    // ImageMagick, the tool one would otherwise reach for (it reads X11 windows).
+    if (currentDesktop() == Desktop::X11) {
         std::vector<double> samples;
-        const std::string command = "import -window " + std::to_string(app->window()) +
+        const std::string command = "import -window " + std::to_string(number) +
                                     " -quality 72 /tmp/observe-bench-import.jpg";
         for (int i = 0; i < kImportRuns; ++i) {
             const auto start = Clock::now();
@@ -317,13 +339,14 @@ void burst(const std::optional<std::filesystem::path>& bundle, desktop_test::Des
     if (!bundle) return;
     auto app = launchFramed(ports, executableOf(*bundle).string(), 800, 600);
     if (!app) return;
+    const std::uint32_t number = windowOf(ports, *app).value_or(0);
     SkelmorClient host(SKELMOR_PATH);
     auto identity = resultOf(host.call("identity", {{"path", bundle->string()}}));
     Json target;
     for (int i = 0; i < 100 && target.is_null(); ++i, usleep(20000))
         for (const Json& w :
              resultOf(host.call("windows", {{"app", identity}})).value("windows", Json::array()))
-            if (w.value("windowId", 0u) == app->window())
+            if (w.value("windowId", 0u) == number)
                 target = {{"windowId", w["windowId"]}, {"pid", w["pid"]}};
     if (target.is_null()) return;
     const double before = peakMiB(host.process().pid());
@@ -362,7 +385,14 @@ int main() {
     auto bundle = makeBundle(folder.path(), TESTAPP_PATH, SEAL_TOOL, spec);
     if (!bundle)
         std::printf("no sealed bundle (is bundle-seal built?): skelmor cannot be measured\n");
-    auto ports = desktop_test::openDesktopPorts();
+    auto gnome = currentDesktop() == Desktop::GnomeWayland
+                     ? host::platform::gnome::openGnomeDesktop()
+                     : std::nullopt;
+    if (currentDesktop() == Desktop::GnomeWayland && !gnome) {
+        std::fprintf(stderr, "GNOME Shell does not answer\n");
+        return 1;
+    }
+    auto ports = gnome ? std::move(*gnome) : desktop_test::openDesktopPorts();
     std::printf("observe latency, median of %d (skelmor, capture port) and %d (import) runs\n",
                 kRuns, kImportRuns);
     benchSize(ports, bundle, 800, 600);
