@@ -69,11 +69,22 @@ private:
     bool started_ = false;
 };
 
+// Runs what is left in a private context before it goes: once a subscription made there ends,
+// GLib frees its handler from that context.
+struct DrainedContext {
+    GMainContext* context;
+    ~DrainedContext() {
+        while (g_main_context_iteration(context, FALSE)) {
+        }
+    }
+};
+
 // The PipeWire node that carries the stream: Mutter names it once the session has started.
 std::optional<std::uint32_t> startAndAwaitNode(GDBusConnection* bus, Session& session,
                                                const std::string& stream) {
     glib::GMainContextRef context(g_main_context_new());
     const dbus::ThreadDefaultContext scope(context.get());
+    const DrainedContext drained{context.get()};
     std::optional<std::uint32_t> node;
     dbus::Subscription added(bus, kScreenCast, stream.c_str(), "org.gnome.Mutter.ScreenCast.Stream",
                              "PipeWireStreamAdded", [&node](GVariant* parameters) {
