@@ -14,6 +14,7 @@
 
 #include "fuzz/max_len.h"
 #include "host/platform/linux/x11/window_facts.h"
+#include "tests/support/x11_atoms.h"
 
 #include <glib.h>
 
@@ -31,23 +32,9 @@ namespace layer = host::platform::linux_desktop::layer;
 
 namespace {
 
-// Atom numbers as a server might give them: the predefined ones are fixed, the rest are
-// interned in order from 400.
-Atoms makeAtoms() {
-    Atoms a;
-    xcb_atom_t next = 400;
-    for (xcb_atom_t* atom :
-         {&a.wmState,       &a.netWmName,        &a.netWmWindowType,   &a.netWmWindowOpacity,
-          &a.netWmState,    &a.netWmStateHidden, &a.utf8String,        &a.compoundText,
-          &a.typeDesktop,   &a.typeDock,         &a.typeToolbar,       &a.typeMenu,
-          &a.typeUtility,   &a.typeSplash,       &a.typeDialog,        &a.typeDropdownMenu,
-          &a.typePopupMenu, &a.typeTooltip,      &a.typeNotification,  &a.typeCombo,
-          &a.typeDnd,       &a.typeNormal,       &a.compositingManager})
-        *atom = next++;
-    return a;
-}
-
-const Atoms atoms = makeAtoms();
+// The predefined atoms keep their numbers, the rest are numbered from 400: the seeds hold
+// those numbers.
+const Atoms atoms = test_support::numberedAtoms(400);
 
 // None (an absent property), STRING, UTF8_STRING, COMPOUND_TEXT, ATOM, CARDINAL and one
 // type the host does not know.

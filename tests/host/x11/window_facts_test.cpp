@@ -2,6 +2,7 @@
 // gave: layers, minimised windows, opacity and titles.
 
 #include "host/platform/linux/x11/window_facts.h"
+#include "tests/support/x11_atoms.h"
 
 #include <gtest/gtest.h>
 
@@ -20,21 +21,7 @@ constexpr std::uint32_t kNormalState = 1;
 constexpr std::uint32_t kIconicState = 3;
 constexpr std::uint32_t kOpaque = 0xffffffff;
 
-Atoms testAtoms() {
-    Atoms a;
-    xcb_atom_t next = 300;
-    for (xcb_atom_t* atom :
-         {&a.wmState,       &a.netWmName,        &a.netWmWindowType,  &a.netWmWindowOpacity,
-          &a.netWmState,    &a.netWmStateHidden, &a.utf8String,       &a.compoundText,
-          &a.typeDesktop,   &a.typeDock,         &a.typeToolbar,      &a.typeMenu,
-          &a.typeUtility,   &a.typeSplash,       &a.typeDialog,       &a.typeDropdownMenu,
-          &a.typePopupMenu, &a.typeTooltip,      &a.typeNotification, &a.typeCombo,
-          &a.typeDnd,       &a.typeNormal})
-        *atom = next++;
-    return a;
-}
-
-const Atoms atoms = testAtoms();
+const Atoms atoms = test_support::numberedAtoms(300);
 constexpr xcb_atom_t kStateFullscreen = 900; // any other _NET_WM_STATE atom
 constexpr xcb_atom_t kUnknownType = 901;     // a window type this host does not know
 
