@@ -6,6 +6,7 @@
 #include "attachments/image/image_failures.h"
 #include "attachments/image/tiff_library.h"
 #include "attachments/image/tiff_readers.h"
+#include "attachments/image/tiff_strip_rows.h"
 #include "common/unique_handle.h"
 
 #include <tiffio.h>
@@ -160,7 +161,8 @@ public:
         } else if (libtiff().IsTiled(tiff_.get())) {
             readTiles(pixels, format, sink);
         } else {
-            readScanlines(pixels, format, sink);
+            const auto strip = TiffStripRows::open(pixels, file_);
+            readScanlines(pixels, format, sink, strip.get());
         }
     }
 

@@ -29,7 +29,11 @@ Loaded load() {
         resolve(h, "TIFFNumberOfDirectories", f.NumberOfDirectories) &&
         resolve(h, "TIFFGetField", f.GetField) &&
         resolve(h, "TIFFGetFieldDefaulted", f.GetFieldDefaulted) &&
-        resolve(h, "TIFFIsTiled", f.IsTiled) && resolve(h, "TIFFScanlineSize", f.ScanlineSize) &&
+        resolve(h, "TIFFIsTiled", f.IsTiled) && resolve(h, "TIFFIsByteSwapped", f.IsByteSwapped) &&
+        resolve(h, "TIFFNumberOfStrips", f.NumberOfStrips) &&
+        resolve(h, "TIFFGetStrileOffsetWithErr", f.GetStrileOffsetWithErr) &&
+        resolve(h, "TIFFGetStrileByteCountWithErr", f.GetStrileByteCountWithErr) &&
+        resolve(h, "TIFFScanlineSize", f.ScanlineSize) &&
         resolve(h, "TIFFReadScanline", f.ReadScanline) && resolve(h, "TIFFTileSize", f.TileSize) &&
         resolve(h, "TIFFReadTile", f.ReadTile) && resolve(h, "TIFFRGBAImageOK", f.RGBAImageOK) &&
         resolve(h, "TIFFRGBAImageBegin", f.RGBAImageBegin) &&

@@ -20,6 +20,10 @@ struct TiffLibrary {
     decltype(&::TIFFGetField) GetField;
     decltype(&::TIFFGetFieldDefaulted) GetFieldDefaulted;
     decltype(&::TIFFIsTiled) IsTiled;
+    decltype(&::TIFFIsByteSwapped) IsByteSwapped;
+    decltype(&::TIFFNumberOfStrips) NumberOfStrips;
+    decltype(&::TIFFGetStrileOffsetWithErr) GetStrileOffsetWithErr;
+    decltype(&::TIFFGetStrileByteCountWithErr) GetStrileByteCountWithErr;
     decltype(&::TIFFScanlineSize) ScanlineSize;
     decltype(&::TIFFReadScanline) ReadScanline;
     decltype(&::TIFFTileSize) TileSize;

@@ -1,6 +1,7 @@
 #include "attachments/image/tiff_readers.h"
 
 #include "attachments/image/image_failures.h"
+#include "attachments/image/tiff_strip_rows.h"
 
 #include <algorithm>
 #include <vector>
@@ -38,7 +39,8 @@ bool readablePieceByPiece(const TiffPixels& pixels) {
     return true;
 }
 
-void readScanlines(const TiffPixels& pixels, RowFormat format, RowSink& sink) {
+void readScanlines(const TiffPixels& pixels, RowFormat format, RowSink& sink,
+                   TiffStripRows* strip) {
     const tmsize_t scanline = pixels.lib.ScanlineSize(pixels.tiff);
     if (scanline <= 0) failCannotPrepare();
     const auto width = static_cast<std::size_t>(pixels.size.width);
@@ -46,18 +48,29 @@ void readScanlines(const TiffPixels& pixels, RowFormat format, RowSink& sink) {
     const std::size_t columns = format.inPieces ? kPieceColumns : width;
     const std::size_t bitsPerPixel =
         std::size_t{pixels.image.samplesperpixel} * pixels.image.bitspersample;
-    std::vector<unsigned char> raw(static_cast<std::size_t>(scanline));
+    // The tool's own strip reader decodes a piece at a time; libtiff a whole row.
+    std::vector<unsigned char> raw(strip ? (columns * bitsPerPixel + 7) / 8
+                                         : static_cast<std::size_t>(scanline));
     std::vector<uint32_t> rgba(columns);
     sink.start(format);
     for (int y = 0; y < pixels.size.height; ++y) {
-        if (pixels.lib.ReadScanline(pixels.tiff, raw.data(), static_cast<uint32_t>(y), 0) < 0 ||
-            pixels.failed)
+        if (strip) {
+            strip->startRow();
+        } else if (pixels.lib.ReadScanline(pixels.tiff, raw.data(), static_cast<uint32_t>(y), 0) <
+                       0 ||
+                   pixels.failed) {
             failCannotPrepare();
+        }
         for (std::size_t x = 0; x < width; x += columns) {
             const std::size_t n = std::min(columns, width - x);
+            unsigned char* source = raw.data() + x * bitsPerPixel / 8;
+            if (strip) {
+                if (!strip->read(raw.data(), (n * bitsPerPixel + 7) / 8)) failCannotPrepare();
+                source = raw.data();
+            }
             pixels.image.put.contig(&pixels.image, rgba.data(), static_cast<uint32_t>(x),
                                     static_cast<uint32_t>(y), static_cast<uint32_t>(n), 1, 0, 0,
-                                    raw.data() + x * bitsPerPixel / 8);
+                                    source);
             if (format.inPieces) {
                 sink.piece(1, static_cast<int>(x), static_cast<int>(n), bytesOf(rgba), n * 4);
             } else {

@@ -36,6 +36,11 @@ tiff-one-strip 8000 5000
 tiff-strips 8000 5000
 tiff-tiled 8000 5000
 tiff-one-strip 40000000 1
+tiff-one-strip-differenced 8000 5000
+tiff-one-strip-deflate 8000 5000
+tiff-one-strip-deflate 40000000 1
+tiff-one-strip-packbits 8000 5000
+tiff-one-strip-packbits 40000000 1
 tiff-strips 1 40000000
 tiff-tiled 200000 200
 tiff-tiled 200 200000
@@ -86,7 +91,7 @@ mkdir -p "$cache"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-printf '%-16s %-18s %10s %8s  %s\n' layout shape peak_MiB wall_s outcome
+printf '%-26s %-18s %10s %8s  %s\n' layout shape peak_MiB wall_s outcome
 echo "$cases" | grep -E -- "$pattern" | while read -r kind width height; do
     file=$cache/$kind-${width}x$height
     if [ ! -s "$file" ]; then
@@ -107,6 +112,6 @@ echo "$cases" | grep -E -- "$pattern" | while read -r kind width height; do
     /usr/bin/time -f "%e %M" -o "$work/time" "$brevail" <"$work/job" >/dev/null 2>"$work/err" ||
         outcome="failed: $(head -c 200 "$work/err")"
     read -r wall rss <"$work/time"
-    printf '%-16s %-18s %10.1f %8.2f  %s\n' "$kind" "${width}x$height" \
+    printf '%-26s %-18s %10.1f %8.2f  %s\n' "$kind" "${width}x$height" \
         "$(awk -v k="$rss" 'BEGIN { print k / 1024 }')" "$wall" "$outcome"
 done

@@ -3,8 +3,9 @@
 //
 //   make_image KIND WIDTH HEIGHT OUTPUT
 //
-// KIND: png, png-interlaced, png-rgba, jpeg, tiff-strips, tiff-one-strip, tiff-tiled,
-// webp, webp-lossless, gif, gif-interlaced, avif.
+// KIND: png, png-interlaced, png-rgba, jpeg, tiff-strips, tiff-one-strip (LZW),
+// tiff-one-strip-differenced (LZW, predictor 2), tiff-one-strip-deflate,
+// tiff-one-strip-packbits, tiff-tiled, webp, webp-lossless, gif, gif-interlaced, avif.
 #include "format_fixtures.h"
 #include "image_fixtures.h"
 
@@ -70,6 +71,14 @@ int main(int argc, char** argv) try {
         writeTiff(out, scene(width, height));
     } else if (kind == "tiff-one-strip") {
         writeTiff(out, scene(width, height), {.rowsPerStrip = 0});
+    } else if (kind == "tiff-one-strip-differenced") {
+        writeTiff(out, scene(width, height), {.rowsPerStrip = 0, .differenced = true});
+    } else if (kind == "tiff-one-strip-deflate") {
+        writeTiff(out, scene(width, height),
+                  {.rowsPerStrip = 0, .compression = TiffCompression::Deflate});
+    } else if (kind == "tiff-one-strip-packbits") {
+        writeTiff(out, scene(width, height),
+                  {.rowsPerStrip = 0, .compression = TiffCompression::PackBits});
     } else if (kind == "tiff-tiled") {
         writeTiff(out, scene(width, height), {.tileSide = 256});
     } else if (kind == "webp") {

@@ -139,12 +139,13 @@ void writeTiff(const std::filesystem::path& path, const Picture& picture,
                const TiffOptions& options) {
     TIFF* tiff = TIFFOpen(path.c_str(), "w");
     check(tiff != nullptr, "tiff open");
-    const int channels = options.alpha ? 4 : 3;
+    const int colours = options.grey ? 1 : 3;
+    const int channels = colours + (options.alpha ? 1 : 0);
     const int bits = options.sixteen ? 16 : 8;
     const std::size_t pixelBytes = static_cast<std::size_t>(channels) * bits / 8;
     // One pixel's samples, as stored.
     const auto store = [&](std::uint8_t* out, Rgba p) {
-        const std::uint8_t values[4] = {p.r, p.g, p.b, p.a};
+        const std::uint8_t values[4] = {p.r, options.grey ? p.a : p.g, p.b, p.a};
         for (int c = 0; c < channels; ++c) {
             if (options.sixteen) {
                 const std::uint16_t v = static_cast<std::uint16_t>(values[c] * 257);
@@ -159,10 +160,15 @@ void writeTiff(const std::filesystem::path& path, const Picture& picture,
         TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, picture.height);
         TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, channels);
         TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, bits);
-        TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+        TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC,
+                     options.grey ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_RGB);
         TIFFSetField(tiff, TIFFTAG_PLANARCONFIG,
                      options.separatePlanes ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG);
-        TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+        const uint16_t compressions[] = {COMPRESSION_NONE, COMPRESSION_LZW, COMPRESSION_DEFLATE,
+                                         COMPRESSION_ADOBE_DEFLATE, COMPRESSION_PACKBITS};
+        TIFFSetField(tiff, TIFFTAG_COMPRESSION,
+                     compressions[static_cast<int>(options.compression)]);
+        if (options.differenced) TIFFSetField(tiff, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
         TIFFSetField(tiff, TIFFTAG_ORIENTATION, options.orientation);
         if (options.alpha) {
             const uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};

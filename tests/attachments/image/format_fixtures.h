@@ -23,6 +23,8 @@ void writeWebp(const std::filesystem::path& path, const Picture& picture,
 // An animation of `frames` frames, each the whole canvas.
 void writeAnimatedWebp(const std::filesystem::path& path, const std::vector<Picture>& frames);
 
+enum class TiffCompression { None, Lzw, Deflate, AdobeDeflate, PackBits };
+
 struct TiffOptions {
     int orientation = 1;
     bool alpha = false;   // unassociated alpha
@@ -31,6 +33,9 @@ struct TiffOptions {
     int rowsPerStrip = 8; // 0: the whole picture in one strip
     int tileSide = 0;     // tiles of this many pixels square (a multiple of 16) instead of strips
     bool separatePlanes = false; // each sample in a plane of its own (strips only)
+    TiffCompression compression = TiffCompression::Lzw;
+    bool differenced = false; // horizontal differencing (predictor 2)
+    bool grey = false;        // one grey sample (the red one) instead of RGB
 };
 void writeTiff(const std::filesystem::path& path, const Picture& picture,
                const TiffOptions& options = {});

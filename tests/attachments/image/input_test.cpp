@@ -66,6 +66,8 @@ struct CutCase {
 const CutCase kCutCases[] = {
     {"cut.webp", [](const auto& path, const Picture& p) { writeWebp(path, p); }, true},
     {"cut.tif", [](const auto& path, const Picture& p) { writeTiff(path, p); }, false},
+    {"cut-strip.tif",
+     [](const auto& path, const Picture& p) { writeTiff(path, p, {.rowsPerStrip = 0}); }, false},
     {"cut.png", [](const auto& path, const Picture& p) { writePng(path, p); }, false},
     {"cut.jpg", [](const auto& path, const Picture& p) { writeJpeg(path, p); }, false},
     {"cut.gif",

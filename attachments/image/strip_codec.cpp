@@ -1,0 +1,51 @@
+#include "attachments/image/strip_codec.h"
+
+#include <tiff.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace attachments {
+namespace {
+
+// Uncompressed strips: the stored bytes are the rows.
+class StoredBytes final : public StripCodec {
+public:
+    explicit StoredBytes(StripInput& input) : input_(input) {}
+    void startStrip() override { input_.restart(); }
+    bool read(unsigned char* out, std::size_t length) override {
+        while (length > 0) {
+            const auto run = input_.peek();
+            if (run.empty()) return false;
+            const std::size_t n = std::min(length, run.size());
+            std::memcpy(out, run.data(), n);
+            input_.take(n);
+            out += n;
+            length -= n;
+        }
+        return true;
+    }
+
+private:
+    StripInput& input_;
+};
+
+} // namespace
+
+std::unique_ptr<StripCodec> makeStripCodec(std::uint16_t compression, StripInput& input) {
+    switch (compression) {
+    case COMPRESSION_NONE:
+        return std::make_unique<StoredBytes>(input);
+    case COMPRESSION_LZW:
+        return makeLzwDecoder(input);
+    case COMPRESSION_ADOBE_DEFLATE:
+    case COMPRESSION_DEFLATE:
+        return makeDeflateDecoder(input);
+    case COMPRESSION_PACKBITS:
+        return makePackBitsDecoder(input);
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace attachments

@@ -1,0 +1,108 @@
+#include "attachments/image/tiff_strip_rows.h"
+
+#include <tiff.h>
+
+#include <cstring>
+
+namespace attachments {
+namespace {
+
+bool decodedHere(std::uint16_t compression) {
+    return compression == COMPRESSION_NONE || compression == COMPRESSION_LZW ||
+           compression == COMPRESSION_DEFLATE || compression == COMPRESSION_ADOBE_DEFLATE ||
+           compression == COMPRESSION_PACKBITS;
+}
+
+// Strips that libtiff's LZW reads as the old, least-significant-bit-first codes begin so.
+bool oldStyleLzw(const InputFile& file, std::uint64_t offset) {
+    unsigned char start[2] = {};
+    return file.readAt(offset, start, 2).value_or(0) == 2 && start[0] == 0 && (start[1] & 1) != 0;
+}
+
+} // namespace
+
+std::unique_ptr<TiffStripRows> TiffStripRows::open(const TiffPixels& pixels,
+                                                   const InputFile& file) {
+    const TiffLibrary& lib = pixels.lib;
+    TIFF* tiff = pixels.tiff;
+    if (lib.IsTiled(tiff) || lib.NumberOfStrips(tiff) != 1) return nullptr;
+    std::uint16_t compression = COMPRESSION_NONE, predictor = PREDICTOR_NONE;
+    std::uint16_t fillOrder = FILLORDER_MSB2LSB, bits = 1, samples = 1;
+    lib.GetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
+    lib.GetFieldDefaulted(tiff, TIFFTAG_FILLORDER, &fillOrder);
+    lib.GetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &bits);
+    lib.GetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    if (compression == COMPRESSION_LZW || compression == COMPRESSION_DEFLATE ||
+        compression == COMPRESSION_ADOBE_DEFLATE)
+        lib.GetFieldDefaulted(tiff, TIFFTAG_PREDICTOR, &predictor);
+    if (!decodedHere(compression) || fillOrder != FILLORDER_MSB2LSB || samples < 1) return nullptr;
+    if (bits != 1 && bits != 2 && bits != 4 && bits != 8 && bits != 16) return nullptr;
+    // Differencing of other depths, and the floating-point predictor, stay with libtiff,
+    // which decodes or refuses them.
+    if (predictor != PREDICTOR_NONE &&
+        (predictor != PREDICTOR_HORIZONTAL || (bits != 8 && bits != 16)))
+        return nullptr;
+    int error = 0;
+    const std::uint64_t offset = lib.GetStrileOffsetWithErr(tiff, 0, &error);
+    if (error) return nullptr;
+    const std::uint64_t length = lib.GetStrileByteCountWithErr(tiff, 0, &error);
+    if (error || length == 0 || offset > file.size() || length > file.size() - offset)
+        return nullptr;
+    if (compression == COMPRESSION_LZW && oldStyleLzw(file, offset)) return nullptr;
+    const tmsize_t rowBytes = lib.ScanlineSize(tiff);
+    if (rowBytes <= 0) return nullptr;
+
+    auto rows = std::make_unique<TiffStripRows>(file, compression);
+    rows->bytes_.open(offset, length);
+    rows->codec_->startStrip();
+    rows->rowBytes_ = static_cast<std::size_t>(rowBytes);
+    rows->samplesPerPixel_ = samples;
+    rows->bitsPerSample_ = bits;
+    rows->swap16_ = bits == 16 && lib.IsByteSwapped(tiff);
+    rows->differenced_ = predictor == PREDICTOR_HORIZONTAL;
+    rows->last_.assign(samples, 0);
+    return rows;
+}
+
+TiffStripRows::TiffStripRows(const InputFile& file, std::uint16_t compression)
+    : bytes_(file), input_(bytes_), codec_(makeStripCodec(compression, input_)) {}
+
+void TiffStripRows::startRow() {
+    codec_->startRow(rowBytes_);
+    rowDone_ = 0;
+}
+
+bool TiffStripRows::read(unsigned char* out, std::size_t length) {
+    if (length > rowBytes_ - rowDone_ || !codec_->read(out, length)) return false;
+    if (swap16_) {
+        for (std::size_t i = 0; i + 1 < length; i += 2)
+            std::swap(out[i], out[i + 1]);
+    }
+    if (differenced_) undoDifferencing(out, length);
+    rowDone_ += length;
+    return true;
+}
+
+void TiffStripRows::undoDifferencing(unsigned char* out, std::size_t length) {
+    // Sample i of the row adds to the one samplesPerPixel_ before it; the first pixel is
+    // stored whole. last_ carries the pixel before this piece.
+    const std::size_t sampleBytes = bitsPerSample_ / 8;
+    const auto spp = static_cast<std::size_t>(samplesPerPixel_);
+    const std::size_t first = rowDone_ / sampleBytes; // the row's index of out's first sample
+    const std::size_t count = length / sampleBytes;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t c = (first + i) % spp;
+        if (bitsPerSample_ == 8) {
+            if (first + i >= spp) out[i] = static_cast<unsigned char>(out[i] + last_[c]);
+            last_[c] = out[i];
+        } else {
+            std::uint16_t v = 0;
+            std::memcpy(&v, out + i * 2, 2);
+            if (first + i >= spp) v = static_cast<std::uint16_t>(v + last_[c]);
+            std::memcpy(out + i * 2, &v, 2);
+            last_[c] = v;
+        }
+    }
+}
+
+} // namespace attachments
