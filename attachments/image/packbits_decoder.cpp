@@ -29,7 +29,7 @@ public:
             const std::size_t n = std::min(length, pending_);
             if (repeat_) {
                 std::memset(out, value_, n);
-            } else if (!copyLiteral(out, n)) {
+            } else if (!input_.copy(out, n)) {
                 return false;
             }
             out += n;
@@ -51,19 +51,6 @@ private:
             rowLeft_ -= pending_;
             return !repeat_ || input_.byte(value_);
         }
-    }
-
-    bool copyLiteral(unsigned char* out, std::size_t n) {
-        while (n > 0) {
-            const auto run = input_.peek();
-            if (run.empty()) return false;
-            const std::size_t k = std::min(n, run.size());
-            std::memcpy(out, run.data(), k);
-            input_.take(k);
-            out += k;
-            n -= k;
-        }
-        return true;
     }
 
     StripInput& input_;

@@ -4,7 +4,9 @@
 
 #include "attachments/input_file.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <vector>
 
@@ -55,6 +57,19 @@ public:
         return run_;
     }
     void take(std::size_t n) { run_ = run_.subspan(n); }
+
+    // Copies the next `n` bytes to `out`; false when the strip ends first.
+    bool copy(unsigned char* out, std::size_t n) {
+        while (n > 0) {
+            if (run_.empty() && !refill()) return false;
+            const std::size_t k = std::min(n, run_.size());
+            std::memcpy(out, run_.data(), k);
+            take(k);
+            out += k;
+            n -= k;
+        }
+        return true;
+    }
 
 private:
     bool refill() {

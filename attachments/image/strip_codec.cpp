@@ -2,9 +2,6 @@
 
 #include <tiff.h>
 
-#include <algorithm>
-#include <cstring>
-
 namespace attachments {
 namespace {
 
@@ -13,18 +10,7 @@ class StoredBytes final : public StripCodec {
 public:
     explicit StoredBytes(StripInput& input) : input_(input) {}
     void startStrip() override { input_.restart(); }
-    bool read(unsigned char* out, std::size_t length) override {
-        while (length > 0) {
-            const auto run = input_.peek();
-            if (run.empty()) return false;
-            const std::size_t n = std::min(length, run.size());
-            std::memcpy(out, run.data(), n);
-            input_.take(n);
-            out += n;
-            length -= n;
-        }
-        return true;
-    }
+    bool read(unsigned char* out, std::size_t length) override { return input_.copy(out, length); }
 
 private:
     StripInput& input_;
