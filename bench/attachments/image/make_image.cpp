@@ -4,7 +4,7 @@
 //   make_image KIND WIDTH HEIGHT OUTPUT
 //
 // KIND: png, png-interlaced, png-rgba, jpeg, tiff-strips, tiff-one-strip (LZW),
-// tiff-one-strip-differenced (LZW, predictor 2), tiff-one-strip-deflate,
+// tiff-one-strip-differenced (LZW, predictor 2), tiff-one-strip-deflate (Adobe Deflate),
 // tiff-one-strip-packbits, tiff-tiled, webp, webp-lossless, gif, gif-interlaced, avif.
 #include "format_fixtures.h"
 #include "image_fixtures.h"
@@ -75,7 +75,7 @@ int main(int argc, char** argv) try {
         writeTiff(out, scene(width, height), {.rowsPerStrip = 0, .differenced = true});
     } else if (kind == "tiff-one-strip-deflate") {
         writeTiff(out, scene(width, height),
-                  {.rowsPerStrip = 0, .compression = TiffCompression::Deflate});
+                  {.rowsPerStrip = 0, .compression = TiffCompression::AdobeDeflate});
     } else if (kind == "tiff-one-strip-packbits") {
         writeTiff(out, scene(width, height),
                   {.rowsPerStrip = 0, .compression = TiffCompression::PackBits});
