@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <unistd.h>
+#include <vector>
 
 namespace desktop_test {
 namespace {
@@ -15,16 +17,27 @@ namespace {
 using host::platform::Point;
 using host::platform::Rect;
 
-// Where the application's own coordinates start on the screen; polled, since the
-// compositor lists a new window a moment after the application maps it.
-std::optional<Point> originOf(const TestApp& app) {
-    if (currentDesktop() != Desktop::GnomeWayland) return Point{};
+// The compositor's windows of the application, polled until `enough` says so, since the
+// compositor lists a window a moment after the application maps it; empty when it never does.
+template <typename Enough>
+std::vector<host::platform::gnome::ShellWindow> shellWindowsOf(const TestApp& app, Enough enough) {
     auto bus = host::platform::linux_desktop::dbus::connectSessionBus();
     for (int i = 0; i < 100; ++i, usleep(20000))
-        if (const auto shell = host::platform::gnome::askShell(bus.get()))
-            for (const auto& w : shell->windows)
-                if (w.pid == app.pid()) return Point{w.buffer.x, w.buffer.y};
-    return std::nullopt;
+        if (const auto shell = host::platform::gnome::askShell(bus.get())) {
+            std::vector<host::platform::gnome::ShellWindow> own;
+            std::copy_if(shell->windows.begin(), shell->windows.end(), std::back_inserter(own),
+                         [&](const auto& w) { return w.pid == app.pid(); });
+            if (enough(own)) return own;
+        }
+    return {};
+}
+
+// Where the application's own coordinates start on the screen.
+std::optional<Point> originOf(const TestApp& app) {
+    if (currentDesktop() != Desktop::GnomeWayland) return Point{};
+    const auto own = shellWindowsOf(app, [](const auto& windows) { return !windows.empty(); });
+    if (own.empty()) return std::nullopt;
+    return Point{own.front().buffer.x, own.front().buffer.y};
 }
 
 // The application's next word on whether it is active: its answer to "active", or a change
@@ -44,14 +57,9 @@ bool becomesActive(TestApp& app) {
 
 bool showsWindows(const TestApp& app, std::size_t count) {
     if (currentDesktop() != Desktop::GnomeWayland) return true;
-    auto bus = host::platform::linux_desktop::dbus::connectSessionBus();
-    for (int i = 0; i < 100; ++i, usleep(20000))
-        if (const auto shell = host::platform::gnome::askShell(bus.get()))
-            if (std::count_if(shell->windows.begin(), shell->windows.end(), [&](const auto& w) {
-                    return w.pid == app.pid();
-                }) >= static_cast<std::ptrdiff_t>(count))
-                return true;
-    return false;
+    return !shellWindowsOf(app, [count](const auto& windows) {
+                return windows.size() >= count;
+            }).empty();
 }
 
 Desktop currentDesktop() {
