@@ -16,8 +16,14 @@
 #include "host/actions/capture_size.h"
 #include "host/actions/jpeg_encoder.h"
 #include "host/channel/answer.h"
+#include "host/inventory/identity.h"
+#include "host/inventory/target.h"
+#include "host/inventory/windows.h"
+#include "host/platform/backend.h"
+#include "host/session/host.h"
 #include "host/platform/linux/gnome/gnome_desktop.h"
 #include "host/platform/linux/x11/window_tree.h"
+#include "tests/support/manual_queue.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -166,6 +172,54 @@ std::unique_ptr<TestApp> launchFramed(desktop_test::DesktopPorts& ports, const s
     return app->ready() ? std::move(app) : nullptr;
 }
 
+// Where one target resolution goes, step by step, in this process on the host's own
+// platform: the screen gate's state snapshot, the bundle's identity with its seal, the
+// running instances, the live check of the application's instance, the window list; then
+// the whole resolution as observe does it (twice per observe).
+void resolutionBreakdown(const std::filesystem::path& bundle, const Json& identity,
+                         const Json& params, std::int32_t pid) {
+    auto backend = host::platform::openBackend();
+    auto& platform = backend->platform();
+    test_support::ManualQueue queue;
+    host::Host host(platform, queue);
+    const std::string bundleId = identity.value("bundleId", "");
+    const std::string requirementText = identity.value("requirement", "");
+    auto time = [](const char* what, auto&& step) {
+        std::vector<double> samples;
+        for (int i = 0; i < 5 * kRuns; ++i) {
+            const auto start = Clock::now();
+            step();
+            samples.push_back(millisecondsSince(start));
+        }
+        const Summary s = summarise(samples);
+        std::printf("  %-44s median %.3f ms, p90 %.3f ms\n", what, s.median, s.p90);
+    };
+    std::printf("one target resolution, in process:\n");
+    time("state snapshot (screen gate)", [&] { host.state(); });
+    time("  of which the session (screen savers, logind)", [&] { platform.session.session(); });
+    time("  of which the frontmost application",
+         [&] { platform.session.frontmostApplication(); });
+    time("identity with the seal (pinned members)",
+         [&] { host::pinnedIdentity(platform, bundle.string()); });
+    time("running instances of the bundle",
+         [&] { platform.workspace.runningApplications(bundleId); });
+    time("live check of the instance", [&] {
+        auto requirement = platform.codeSigning.compileRequirement(requirementText);
+        auto live = platform.codeSigning.liveCode(pid);
+        if (requirement && live) platform.codeSigning.checkLiveValidity(*live, *requirement);
+    });
+    time("window list", [&] {
+        platform.windowServer.windowList(
+            host::platform::WindowListKind::OnScreenExcludingDesktopElements);
+    });
+    time("the whole resolution", [&] {
+        try {
+            host::target(host, platform, params);
+        } catch (const host::HostError&) {
+        }
+    });
+}
+
 void benchSize(desktop_test::DesktopPorts& ports,
                const std::optional<std::filesystem::path>& bundle, int width, int height) {
     auto app =
@@ -201,6 +255,7 @@ void benchSize(desktop_test::DesktopPorts& ports,
         const auto size =
             host::captureSize(frame ? frame->width : width, frame ? frame->height : height);
         observeAgainstFloor(host, params, number, size);
+        if (bundle) resolutionBreakdown(*bundle, resultOf(identity), params, app->pid());
         // Where the time goes: the pipes with the state snapshot (status), and one target
         // resolution (windows: the screen gate, the bundle's seal, the live check of each
         // running instance, one window list); observe resolves the target twice.

@@ -85,17 +85,23 @@ TEST_F(LinuxSessionTest, CallsSentTogetherAnswerInOrderEachOnItsOwn) {
     ASSERT_TRUE(desktop().setScreenSaverActive(true));
     const dbus::Connection bus = dbus::connectSessionBus();
     ASSERT_TRUE(bus);
-    const dbus::Call calls[] = {
-        {"org.example.Absent", "/org/example/Absent", "org.example.Absent", "Get", "(b)"},
-        {"org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress", "(s)"},
-        {"org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver",
-         "org.freedesktop.ScreenSaver", "GetActive", "(b)"},
-        // The right service, the wrong reply type: refused like any other failure.
-        {"org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver",
-         "org.freedesktop.ScreenSaver", "GetActive", "(s)"},
+    GDBusConnection* b = bus.get();
+    auto batch = [b](GDBusConnection* second) {
+        return std::vector<dbus::Call>{
+            {b, "org.example.Absent", "/org/example/Absent", "org.example.Absent", "Get", "(b)"},
+            {b, "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress", "(s)"},
+            {b, "org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver",
+             "org.freedesktop.ScreenSaver", "GetActive", "(b)"},
+            // The right service, the wrong reply type: refused like any other failure.
+            {b, "org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver",
+             "org.freedesktop.ScreenSaver", "GetActive", "(s)"},
+            // With parameters, on the batch's second bus.
+            {second, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+             "NameHasOwner", "(b)", g_variant_new("(s)", "org.freedesktop.ScreenSaver")},
+        };
     };
-    const auto replies = dbus::callTogether(bus.get(), calls);
-    ASSERT_EQ(replies.size(), 4u);
+    const auto replies = dbus::callTogether(batch(b));
+    ASSERT_EQ(replies.size(), 5u);
     EXPECT_FALSE(replies[0]);
     ASSERT_TRUE(replies[1]);
     const gchar* address = nullptr;
@@ -106,11 +112,17 @@ TEST_F(LinuxSessionTest, CallsSentTogetherAnswerInOrderEachOnItsOwn) {
     g_variant_get(replies[2].get(), "(b)", &active);
     EXPECT_TRUE(active);
     EXPECT_FALSE(replies[3]);
+    ASSERT_TRUE(replies[4]);
+    gboolean owned = FALSE;
+    g_variant_get(replies[4].get(), "(b)", &owned);
+    EXPECT_TRUE(owned);
 
-    const auto none = dbus::callTogether(nullptr, calls);
-    EXPECT_EQ(none.size(), 4u);
-    for (const auto& reply : none)
-        EXPECT_FALSE(reply);
+    // A call on no bus fails alone, and its parameters are still released (the leak check
+    // of the debug build sees them otherwise).
+    const auto partly = dbus::callTogether(batch(nullptr));
+    ASSERT_EQ(partly.size(), 5u);
+    EXPECT_TRUE(partly[1]);
+    EXPECT_FALSE(partly[4]);
 }
 
 TEST_F(LinuxSessionTest, TheAccessibilityPromptEnablesAccessibility) {

@@ -15,6 +15,8 @@ namespace {
 
 // Two workers: the machine's two cores. More would only contend for the same disk cache.
 constexpr unsigned kWorkers = 2;
+// Below this many bytes in all, starting a second thread costs more than it saves.
+constexpr std::uint64_t kBytesWorthAWorker = 1 << 20;
 
 std::optional<Digest> hashRegularFile(const std::string& path, std::vector<unsigned char>& buffer) {
     // O_NONBLOCK: a FIFO planted under a sealed name must not stall the check.
@@ -53,8 +55,12 @@ std::vector<std::optional<Digest>> hashFiles(const std::vector<FileToHash>& file
         }
     };
 
+    std::uint64_t bytes = 0;
+    for (const auto& file : files)
+        bytes += file.size;
+    const unsigned workers = bytes >= kBytesWorthAWorker ? kWorkers : 1;
     std::vector<std::jthread> helpers;
-    for (unsigned i = 1; i < kWorkers && files.size() > i; ++i) {
+    for (unsigned i = 1; i < workers && files.size() > i; ++i) {
         try {
             helpers.emplace_back(work);
         } catch (const std::system_error&) {

@@ -1,6 +1,6 @@
 #pragma once
-// Hashes many files at once on both cores: the bundle checks read every byte of a bundle
-// on every window request, so this is the host's hot path.
+// Hashes many files at once, on both cores when there are enough bytes to share: the bundle
+// checks read every byte of a bundle on every window request, so this is the host's hot path.
 
 #include <cstdint>
 #include <optional>

@@ -2,10 +2,12 @@
 
 #include "common/unique_handle.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <memory>
 #include <openssl/evp.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace host::bundles {
@@ -30,8 +32,14 @@ Digest sha256(std::span<const unsigned char> bytes) {
 }
 
 std::optional<Digest> sha256Fd(int fd, std::vector<unsigned char>& buffer) {
+    // Reads of up to 1 MiB; a small file needs no more than its size (and one byte to see
+    // its end), so the scratch space is not cleared at a size the file never uses.
     constexpr std::size_t chunk = 1 << 20;
-    if (buffer.size() < chunk) buffer.resize(chunk);
+    struct stat info {};
+    std::size_t want = chunk;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size >= 0)
+        want = std::clamp<std::size_t>(static_cast<std::size_t>(info.st_size) + 1, 4096, chunk);
+    if (buffer.size() < want) buffer.resize(want);
     MdCtx ctx(EVP_MD_CTX_new());
     if (!ctx || EVP_DigestInit_ex(ctx.get(), EVP_sha256(), nullptr) != 1) return std::nullopt;
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);

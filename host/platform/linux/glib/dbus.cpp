@@ -85,15 +85,18 @@ void replied(GObject* bus, GAsyncResult* result, gpointer data) {
 
 } // namespace
 
-std::vector<Variant> callTogether(GDBusConnection* bus, std::span<const Call> calls) {
+std::vector<Variant> callTogether(std::span<const Call> calls) {
     PendingReplies pending;
     pending.replies.resize(calls.size());
-    if (bus == nullptr || g_dbus_connection_is_closed(bus)) return std::move(pending.replies);
     glib::GMainContextRef context(g_main_context_new());
     ThreadDefaultContext scope(context.get());
     for (std::size_t i = 0; i < calls.size(); ++i) {
         const Call& c = calls[i];
-        g_dbus_connection_call(bus, c.destination, c.path, c.interface, c.method, nullptr,
+        if (c.bus == nullptr || g_dbus_connection_is_closed(c.bus)) {
+            if (c.parameters != nullptr) g_variant_unref(g_variant_ref_sink(c.parameters));
+            continue;
+        }
+        g_dbus_connection_call(c.bus, c.destination, c.path, c.interface, c.method, c.parameters,
                                c.replyType != nullptr ? G_VARIANT_TYPE(c.replyType) : nullptr,
                                G_DBUS_CALL_FLAGS_NO_AUTO_START, callTimeoutMs, nullptr, &replied,
                                new ReplySlot{&pending, i});

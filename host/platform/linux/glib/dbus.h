@@ -35,19 +35,22 @@ Variant call(GDBusConnection* bus, const char* destination, const char* path, co
              const char* method, GVariant* parameters, const char* replyType,
              bool autoStart = false, int timeoutMs = callTimeoutMs);
 
-// A call without parameters, for callTogether.
+// One call of a batch for callTogether, on its own bus (none: the call fails). The
+// parameters, when given, are a floating reference that the batch consumes.
 struct Call {
+    GDBusConnection* bus;
     const char* destination;
     const char* path;
     const char* interface;
     const char* method;
     const char* replyType;
+    GVariant* parameters = nullptr;
 };
 
-// Several calls sent at once and their replies awaited together, so that they cost one
-// round trip rather than one each; the replies in the order asked, nothing where a call
-// failed. The short timeout applies to each.
-std::vector<Variant> callTogether(GDBusConnection* bus, std::span<const Call> calls);
+// Several calls, on one bus or several, sent at once and their replies awaited together, so
+// that they cost one round trip rather than one each; the replies in the order asked,
+// nothing where a call failed. The short timeout applies to each.
+std::vector<Variant> callTogether(std::span<const Call> calls);
 
 // A property's value through org.freedesktop.DBus.Properties.Get; nothing on any error.
 Variant property(GDBusConnection* bus, const char* destination, const char* path,

@@ -40,11 +40,12 @@ public:
 
     std::optional<SessionInfo> session() override {
         if (!display_ || !display_->reachable()) return std::nullopt;
-        const LogindFacts login = logind();
+        const Facts answered = facts();
+        const LogindFacts& login = answered.login;
         SessionInfo info;
         // Without logind, a reachable local display is the console.
         info.onConsole = login.active.value_or(display_->local());
-        const std::optional<bool> saver = screenSaverActive();
+        const std::optional<bool> saver = answered.saverActive;
         if (saver == true || login.lockedHint == true)
             info.screenIsLocked = true;
         else if (saver || login.lockedHint)
@@ -152,37 +153,52 @@ private:
         return systemBus_.get();
     }
 
-    // True when any screen saver reports itself active, false when one answers, nothing when
-    // none answers.
-    std::optional<bool> screenSaverActive() {
-        std::vector<dbus::Call> calls;
+    // What the screen savers and logind say, with both buses asked together: first every
+    // saver and the login session this process is in, then that session's state.
+    struct Facts {
+        std::optional<bool> saverActive; // any saver active; nothing when none answered
+        LogindFacts login;
+    };
+    Facts facts() {
+        GDBusConnection* session = sessionBus();
+        GDBusConnection* system = systemBus();
+        constexpr const char* kLogin = "org.freedesktop.login1";
+
+        std::vector<dbus::Call> first;
         for (const auto& saver : screenSavers)
-            calls.push_back({saver.name, saver.path, saver.interface, "GetActive", "(b)"});
-        std::optional<bool> result;
-        for (const auto& reply : dbus::callTogether(sessionBus(), calls)) {
-            if (!reply) continue;
+            first.push_back({session, saver.name, saver.path, saver.interface, "GetActive", "(b)"});
+        first.push_back({system, kLogin, "/org/freedesktop/login1",
+                         "org.freedesktop.login1.Manager", "GetSessionByPID", "(o)",
+                         g_variant_new("(u)", static_cast<guint32>(::getpid()))});
+        const auto replies = dbus::callTogether(first);
+
+        Facts facts;
+        for (std::size_t i = 0; i < std::size(screenSavers); ++i) {
+            if (!replies[i]) continue;
             gboolean active = FALSE;
-            g_variant_get(reply.get(), "(b)", &active);
-            if (active) return true;
-            result = false;
+            g_variant_get(replies[i].get(), "(b)", &active);
+            facts.saverActive = facts.saverActive.value_or(false) || active;
         }
-        return result;
+        const gchar* path = nullptr;
+        if (const auto& found = replies.back()) g_variant_get(found.get(), "(&o)", &path);
+        if (path == nullptr) return facts;
+
+        std::vector<dbus::Call> second;
+        for (const char* name : {"Active", "LockedHint"})
+            second.push_back({system, kLogin, path, "org.freedesktop.DBus.Properties", "Get", "(v)",
+                              g_variant_new("(ss)", "org.freedesktop.login1.Session", name)});
+        const auto state = dbus::callTogether(second);
+        facts.login = {booleanOf(state[0]), booleanOf(state[1])};
+        return facts;
     }
 
-    LogindFacts logind() {
-        GDBusConnection* bus = systemBus();
-        if (bus == nullptr) return {};
-        dbus::Variant reply =
-            dbus::call(bus, "org.freedesktop.login1", "/org/freedesktop/login1",
-                       "org.freedesktop.login1.Manager", "GetSessionByPID",
-                       g_variant_new("(u)", static_cast<guint32>(::getpid())), "(o)");
-        if (!reply) return {};
-        const gchar* path = nullptr;
-        g_variant_get(reply.get(), "(&o)", &path);
-        const char* service = "org.freedesktop.login1";
-        const char* interface = "org.freedesktop.login1.Session";
-        return {dbus::booleanProperty(bus, service, path, interface, "Active"),
-                dbus::booleanProperty(bus, service, path, interface, "LockedHint")};
+    // The boolean inside a Properties.Get reply.
+    static std::optional<bool> booleanOf(const dbus::Variant& reply) {
+        if (!reply) return std::nullopt;
+        dbus::Variant boxed(g_variant_get_child_value(reply.get(), 0));
+        dbus::Variant value(g_variant_get_variant(boxed.get()));
+        if (!g_variant_is_of_type(value.get(), G_VARIANT_TYPE_BOOLEAN)) return std::nullopt;
+        return g_variant_get_boolean(value.get()) != FALSE;
     }
 
     BundleIdOfProcess bundleIdOfProcess_;
