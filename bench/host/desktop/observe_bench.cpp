@@ -20,9 +20,9 @@
 #include "host/inventory/target.h"
 #include "host/inventory/windows.h"
 #include "host/platform/backend.h"
-#include "host/session/host.h"
 #include "host/platform/linux/gnome/gnome_desktop.h"
 #include "host/platform/linux/x11/window_tree.h"
+#include "host/session/host.h"
 #include "tests/support/manual_queue.h"
 
 #include <algorithm>
@@ -197,8 +197,7 @@ void resolutionBreakdown(const std::filesystem::path& bundle, const Json& identi
     std::printf("one target resolution, in process:\n");
     time("state snapshot (screen gate)", [&] { host.state(); });
     time("  of which the session (screen savers, logind)", [&] { platform.session.session(); });
-    time("  of which the frontmost application",
-         [&] { platform.session.frontmostApplication(); });
+    time("  of which the frontmost application", [&] { platform.session.frontmostApplication(); });
     time("identity with the seal (pinned members)",
          [&] { host::pinnedIdentity(platform, bundle.string()); });
     time("running instances of the bundle",
