@@ -176,10 +176,8 @@ std::unique_ptr<TestApp> launchFramed(desktop_test::DesktopPorts& ports, const s
 // platform: the screen gate's state snapshot, the bundle's identity with its seal, the
 // running instances, the live check of the application's instance, the window list; then
 // the whole resolution as observe does it (twice per observe).
-void resolutionBreakdown(const std::filesystem::path& bundle, const Json& identity,
-                         const Json& params, std::int32_t pid) {
-    auto backend = host::platform::openBackend();
-    auto& platform = backend->platform();
+void resolutionBreakdown(host::platform::Platform& platform, const std::filesystem::path& bundle,
+                         const Json& identity, const Json& params, std::int32_t pid) {
     test_support::ManualQueue queue;
     host::Host host(platform, queue);
     const std::string bundleId = identity.value("bundleId", "");
@@ -219,7 +217,7 @@ void resolutionBreakdown(const std::filesystem::path& bundle, const Json& identi
     });
 }
 
-void benchSize(desktop_test::DesktopPorts& ports,
+void benchSize(desktop_test::DesktopPorts& ports, host::platform::Platform& platform,
                const std::optional<std::filesystem::path>& bundle, int width, int height) {
     auto app =
         launchFramed(ports, bundle ? executableOf(*bundle).string() : TESTAPP_PATH, width, height);
@@ -254,7 +252,7 @@ void benchSize(desktop_test::DesktopPorts& ports,
         const auto size =
             host::captureSize(frame ? frame->width : width, frame ? frame->height : height);
         observeAgainstFloor(host, params, number, size);
-        if (bundle) resolutionBreakdown(*bundle, resultOf(identity), params, app->pid());
+        if (bundle) resolutionBreakdown(platform, *bundle, resultOf(identity), params, app->pid());
         // Where the time goes: the pipes with the state snapshot (status), and one target
         // resolution (windows: the screen gate, the bundle's seal, the live check of each
         // running instance, one window list); observe resolves the target twice.
@@ -449,8 +447,10 @@ int main() {
     auto ports = gnome ? std::move(*gnome) : desktop_test::openDesktopPorts();
     std::printf("observe latency, median of %d (skelmor, capture port) and %d (import) runs\n",
                 kRuns, kImportRuns);
-    benchSize(ports, bundle, 800, 600);
-    benchSize(ports, bundle, 1920, 1080);
+    // The host's own platform, for the steps of a target resolution (one per process).
+    auto backend = host::platform::openBackend();
+    benchSize(ports, backend->platform(), bundle, 800, 600);
+    benchSize(ports, backend->platform(), bundle, 1920, 1080);
     burst(bundle, ports, 300);
     return 0;
 }
