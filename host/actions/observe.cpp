@@ -78,10 +78,12 @@ private:
             return encodeJpeg(captured, kCaptureJpegQuality);
         });
         // The window must still be there and the screen still usable; what changed in the
-        // meantime (a move) is left for the next input request to notice. A failure here
+        // meantime (a move) is left for the next input request to notice. The gate's
+        // questions are asked beside the resolution and decided on after it. A failure here
         // waits for the encoding to end before the image goes.
+        auto gate = host_.askScreenGate();
         target(host_, platform_, params_);
-        host_.requireScreen();
+        host_.requireScreen(std::move(gate));
 
         auto jpeg = encoded.get();
         if (!jpeg) return finish(EngineFailure{});

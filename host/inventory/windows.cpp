@@ -56,11 +56,10 @@ std::optional<ListedWindow> listedWindow(const platform::WindowInfo& info,
                         bounds};
 }
 
-} // namespace
-
-std::vector<ListedWindow> windows(Host& host, platform::Platform& platform,
-                                  const common::Json& app) {
-    host.requireScreen();
+// Recomputes the identity, insists it is the one the client holds, then checks each running
+// instance.
+std::unordered_set<std::int32_t> checkedProcesses(platform::Platform& platform,
+                                                  const common::Json& app) {
     const auto fresh = pinnedIdentity(platform, params::string(app, "path").value_or(""));
     const std::pair<const char*, const std::string*> pinned[] = {
         {"bundleId", &fresh.bundleId},       {"signedId", &fresh.signedId},
@@ -71,14 +70,29 @@ std::vector<ListedWindow> windows(Host& host, platform::Platform& platform,
         // An absent member never matches, not even a fresh "" team.
         if (params::string(app, member) != *value) fail(ErrorCode::AppChanged);
     }
-    const auto eligible = eligibleProcesses(platform, fresh);
+    return eligibleProcesses(platform, fresh);
+}
 
-    auto list = platform.windowServer.windowList(
-        platform::WindowListKind::OnScreenExcludingDesktopElements);
+} // namespace
+
+std::vector<ListedWindow> windows(Host& host, platform::Platform& platform,
+                                  const common::Json& app) {
+    // The bundle's checks and the window list need nothing from the screen gate: they are
+    // asked beside it, and their answers taken after it has passed, in that order.
+    auto eligible = platform::ask(platform.sideQueries,
+                                  [&platform, &app] { return checkedProcesses(platform, app); });
+    auto list = platform::ask(platform.sideQueries, [&platform] {
+        return platform.windowServer.windowList(
+            platform::WindowListKind::OnScreenExcludingDesktopElements);
+    });
+    host.requireScreen();
+    const auto processes = eligible.get();
+    const auto listed = list.get();
+
     std::vector<ListedWindow> result;
-    if (!list) return result;
-    for (const auto& info : *list)
-        if (auto window = listedWindow(info, eligible)) result.push_back(std::move(*window));
+    if (!listed) return result;
+    for (const auto& info : *listed)
+        if (auto window = listedWindow(info, processes)) result.push_back(std::move(*window));
     return result;
 }
 

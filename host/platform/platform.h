@@ -9,6 +9,7 @@
 #include "host/platform/code_signing_port.h"
 #include "host/platform/event_port.h"
 #include "host/platform/session_port.h"
+#include "host/platform/side_queries.h"
 #include "host/platform/window_server_port.h"
 #include "host/platform/workspace_port.h"
 
@@ -25,6 +26,7 @@ struct Platform {
     EventPort& events;
     Clock& clock;
     UuidSource& uuids;
+    SideQueries sideQueries = SideQueries::WhenWanted;
 };
 
 } // namespace host::platform

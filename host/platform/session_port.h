@@ -22,6 +22,8 @@ struct FrontmostApplication {
 
 enum class ScreenNotification { ScreenIsLocked, ScreenIsUnlocked, ScreensDidSleep, ScreensDidWake };
 
+// Where the platform's side queries start at once (side_queries.h), the questions below
+// (all but the two requests and subscribe) may be asked on several threads at once.
 class SessionPort {
 public:
     virtual ~SessionPort() = default;

@@ -13,13 +13,28 @@
 // the actions that fill it and use it up. It depends on nothing but the platform's clock.
 #include "host/actions/frame_registry.h"
 
+#include <future>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace host {
 
 class Host {
 public:
+    // What the snapshot and the gate ask the session, in the order they ask it.
+    struct SessionAnswers {
+        std::optional<platform::SessionInfo> session;
+        std::optional<platform::FrontmostApplication> front; // asked while no lock is known
+        bool screen = false;
+        bool accessibility = false;
+        std::optional<std::string> identity;
+    };
+    struct GateAnswers {
+        SessionAnswers snapshot;
+        bool screenAfter = false; // the permission asked again once the snapshot is taken
+    };
+
     // Subscribes to the session's screen notifications; each one becomes a job on `queue`
     // that sets its flag and forgets every frame. Jobs that run after the host is gone do
     // nothing.
@@ -34,6 +49,11 @@ public:
     // Returns when the screen may be seen and operated; otherwise throws HostError
     // "mac_locked" (and forgets every frame) or "screen_permission_required".
     void requireScreen();
+    // The same gate in two halves: its questions to the session, asked from now on beside
+    // whatever the request does next (side_queries.h), and the decision on their answers,
+    // taken when the gate's turn comes. The host must outlive the questions.
+    std::future<GateAnswers> askScreenGate();
+    void requireScreen(std::future<GateAnswers> asked);
 
     FrameRegistry& frames() { return frames_; }
     // The main queue for callbacks that may outlive the host (they are dropped after it).
@@ -45,8 +65,11 @@ public:
 
 private:
     void apply(platform::ScreenNotification notification);
+    common::Json snapshotOf(const SessionAnswers& answers) const;
+    void decide(const GateAnswers& answers);
 
     platform::SessionPort& session_;
+    const platform::SideQueries sideQueries_;
     bool sleeping_ = false;
     bool locked_ = false;
     std::string buffer_;

@@ -1,7 +1,8 @@
 #pragma once
 // What the login session needs to know of the display server it shows on. Each desktop
 // backend supplies its own; without a display server there are none, and the session is
-// absent.
+// absent. The four facts may be asked on several threads at once: the frontmost
+// application is asked beside the login session's other facts.
 
 #include <glib.h>
 

@@ -65,8 +65,9 @@ private:
     SystemClock clock_;
     RandomUuids uuids_;
     Platform platform_{
-        *session_,         bundles_,       codeSigning_,     workspace_, *display_.windowServer,
-        *display_.capture, accessibility_, *display_.events, clock_,     uuids_};
+        *session_,          bundles_,       codeSigning_,     workspace_, *display_.windowServer,
+        *display_.capture,  accessibility_, *display_.events, clock_,     uuids_,
+        SideQueries::AtOnce};
 };
 
 } // namespace

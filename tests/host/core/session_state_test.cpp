@@ -24,10 +24,15 @@ protected:
         for (int i = 0; i < count; ++i)
             host.frames().registerFrame(7, 42, {0, 0, 10, 10});
     }
-    // The code the gate refuses with, or "" when it lets the request through.
-    std::string gateCode() {
+    // The code the gate refuses with, or "" when it lets the request through; in one go,
+    // or asked first and decided on afterwards.
+    enum class Gate { Whole, InHalves };
+    std::string gateCode(Gate gate = Gate::Whole) {
         try {
-            host.requireScreen();
+            if (gate == Gate::Whole)
+                host.requireScreen();
+            else
+                host.requireScreen(host.askScreenGate());
             return "";
         } catch (const HostError& error) {
             return std::string(error.name());
@@ -201,11 +206,40 @@ TEST_F(SessionStateTest, GateDecidesInOrderAndEmptiesFramesOnlyWhenTheScreenIsUn
         desktop.session.deliver(c.sleeping ? ScreenNotification::ScreensDidSleep
                                            : ScreenNotification::ScreensDidWake);
         queue.runAll();
-        registerFrames(2);
-        EXPECT_EQ(gateCode(), c.code);
-        EXPECT_EQ(host.frames().size(), c.framesKept ? 2u : 0u);
-        host.frames().clearFrames();
+        for (Gate gate : {Gate::Whole, Gate::InHalves}) {
+            registerFrames(2);
+            EXPECT_EQ(gateCode(gate), c.code);
+            EXPECT_EQ(host.frames().size(), c.framesKept ? 2u : 0u);
+            host.frames().clearFrames();
+        }
     }
+}
+
+// Asked when wanted, the gate's questions are asked when it decides; asked at once, they
+// are answered before what happens next.
+TEST_F(SessionStateTest, TheGatesQuestionsAreAnsweredWhenWantedOrAtOnce) {
+    desktop.session.info = SessionInfo{true, false};
+    registerFrames(1);
+    auto whenWanted = host.askScreenGate();
+    desktop.session.info = SessionInfo{true, true};
+    try {
+        host.requireScreen(std::move(whenWanted));
+        ADD_FAILURE() << "the gate passed a locked screen";
+    } catch (const HostError& error) {
+        EXPECT_EQ(error.name(), "mac_locked");
+    }
+    EXPECT_EQ(host.frames().size(), 0u);
+
+    platform::Platform atOnce = desktop.platform;
+    atOnce.sideQueries = platform::SideQueries::AtOnce;
+    test_support::ManualQueue otherQueue;
+    Host other(atOnce, otherQueue);
+    desktop.session.info = SessionInfo{true, false};
+    auto asked = other.askScreenGate();
+    asked.wait(); // answered before the screen locks
+    desktop.session.info = SessionInfo{true, true};
+    EXPECT_NO_THROW(other.requireScreen(std::move(asked)));
+    EXPECT_THROW(other.requireScreen(other.askScreenGate()), HostError);
 }
 
 // The gate asks for the capture permission once more itself, and decides on that answer.

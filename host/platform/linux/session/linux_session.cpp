@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -66,6 +67,7 @@ public:
     // The accessibility bus's address changes only when its launcher restarts, and then the
     // old bus goes away: a connection still open needs no question to the session bus.
     bool accessibilityTrusted() override {
+        std::lock_guard lock(accessibilityMutex_);
         if (accessibilityBus_ && !g_dbus_connection_is_closed(accessibilityBus_.get())) return true;
         dbus::Variant reply = dbus::call(sessionBus(), "org.a11y.Bus", "/org/a11y/bus",
                                          "org.a11y.Bus", "GetAddress", nullptr, "(s)",
@@ -138,18 +140,12 @@ private:
     // The session bus, connected when first needed. A bus that closed is not replaced while
     // signals are subscribed on it.
     GDBusConnection* sessionBus() {
-        if (!sessionBus_ && !sessionBusTried_) {
-            sessionBusTried_ = true;
-            sessionBus_ = dbus::connectSessionBus();
-        }
+        std::call_once(sessionBusTried_, [this] { sessionBus_ = dbus::connectSessionBus(); });
         return sessionBus_.get();
     }
 
     GDBusConnection* systemBus() {
-        if (!systemBusTried_) {
-            systemBusTried_ = true;
-            systemBus_ = dbus::connectSystemBus();
-        }
+        std::call_once(systemBusTried_, [this] { systemBus_ = dbus::connectSystemBus(); });
         return systemBus_.get();
     }
 
@@ -204,9 +200,10 @@ private:
     BundleIdOfProcess bundleIdOfProcess_;
     std::unique_ptr<DisplayFacts> display_; // null: no display server
     dbus::Connection sessionBus_;
-    bool sessionBusTried_ = false;
+    std::once_flag sessionBusTried_;
     dbus::Connection systemBus_;
-    bool systemBusTried_ = false;
+    std::once_flag systemBusTried_;
+    std::mutex accessibilityMutex_;
     dbus::Connection accessibilityBus_;
     std::shared_ptr<Deliver> deliver_;
     std::unique_ptr<DisplayFacts::Watch> sleepWatch_;

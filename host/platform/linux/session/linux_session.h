@@ -1,7 +1,8 @@
 #pragma once
 // The login session of a Linux desktop: the display server's facts, and the session and
 // system buses of the environment (screen savers, logind, the accessibility bus). Without
-// a display server the session is absent, and the adapter still answers every call.
+// a display server the session is absent, and the adapter still answers every call. Its
+// questions may be asked on several threads at once; subscribe on the main thread.
 
 #include "host/platform/linux/display_facts.h"
 #include "host/platform/session_port.h"

@@ -84,30 +84,36 @@ bool localDisplay() {
     return host.empty() || host == "unix";
 }
 
-const XConnection* X11DisplayFacts::connection() {
+std::shared_ptr<const XConnection> X11DisplayFacts::connection() {
+    std::lock_guard lock(mutex_);
     if (x_ && !x_->usable()) x_.reset(); // broken: the server may be back by now
     if (!x_) x_ = XConnection::open(XConnection::Capture::Without);
-    return x_.get();
+    return x_;
+}
+
+void X11DisplayFacts::forget(const std::shared_ptr<const XConnection>& broken) {
+    std::lock_guard lock(mutex_);
+    if (x_ == broken) x_.reset();
 }
 
 bool X11DisplayFacts::reachable() {
-    const XConnection* x = connection();
+    const auto x = connection();
     if (x == nullptr) return false;
     xcb_connection_t* c = x->get();
     Reply<xcb_get_input_focus_reply_t> reply(
         xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
     if (reply) return true;
-    x_.reset(); // broken: try a new connection next time
+    forget(x); // broken: try a new connection next time
     return false;
 }
 
 bool X11DisplayFacts::captureAvailable() {
-    const XConnection* x = connection();
+    const auto x = connection();
     return x != nullptr && x->hasComposite();
 }
 
 std::optional<std::int32_t> X11DisplayFacts::activeWindowPid() {
-    const XConnection* x = connection();
+    const auto x = connection();
     if (x == nullptr) return std::nullopt;
     const Atoms& a = x->atoms();
     const auto window = cardinal(*x, x->root(), a.netActiveWindow, XCB_ATOM_WINDOW);

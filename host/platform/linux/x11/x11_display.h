@@ -6,6 +6,7 @@
 #include "host/platform/linux/x11/x_connection.h"
 
 #include <memory>
+#include <mutex>
 
 namespace host::platform::x11 {
 
@@ -26,10 +27,14 @@ public:
                                       std::function<void(bool asleep)> changed) override;
 
 private:
-    // The connection, reopened when the last one broke; null without a display.
-    const XConnection* connection();
+    // The connection, reopened when the last one broke; null without a display. Any thread:
+    // the frontmost application is asked beside the other session facts.
+    std::shared_ptr<const XConnection> connection();
+    // Forgets `broken`, unless another thread has replaced it already.
+    void forget(const std::shared_ptr<const XConnection>& broken);
 
-    std::shared_ptr<XConnection> x_;
+    std::mutex mutex_;
+    std::shared_ptr<const XConnection> x_;
 };
 
 } // namespace host::platform::x11
