@@ -4,6 +4,7 @@
 #include "attachments/image/tiff_strip_rows.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 namespace attachments {
@@ -80,6 +81,9 @@ void readScanlines(const TiffPixels& pixels, RowFormat format, RowSink& sink,
     }
 }
 
+// Pixels in the largest tile accepted on a picture smaller than it (1024 x 1024).
+constexpr std::uint64_t kLargestOverhangingTile = std::uint64_t{1} << 20;
+
 void readTiles(const TiffPixels& pixels, RowFormat format, RowSink& sink) {
     uint32_t tileWidth = 0, tileHeight = 0;
     pixels.lib.GetField(pixels.tiff, TIFFTAG_TILEWIDTH, &tileWidth);
@@ -88,6 +92,12 @@ void readTiles(const TiffPixels& pixels, RowFormat format, RowSink& sink) {
     if (tileWidth < 1 || tileHeight < 1 || tileBytes <= 0) failCannotPrepare();
     const auto width = static_cast<uint32_t>(pixels.size.width);
     const auto height = static_cast<uint32_t>(pixels.size.height);
+    // A tile may overhang a small picture, but one larger than both the picture and any tile
+    // a writer uses is a damaged file: its buffer alone (a few bytes of header can ask for
+    // gigabytes) is not made.
+    const std::uint64_t tilePixels = std::uint64_t{tileWidth} * tileHeight;
+    if (tilePixels > std::max(std::uint64_t{width} * height, kLargestOverhangingTile))
+        failCannotPrepare();
     const std::size_t bandPixels = std::size_t{width} * std::min(tileHeight, height);
     format.inPieces = bandPixels * 4 > kWholeBandBytes;
     std::vector<unsigned char> raw(static_cast<std::size_t>(tileBytes));

@@ -53,6 +53,19 @@ TEST(TiffLayouts, EveryLayoutGivesTheSamePicture) {
     }
 }
 
+TEST(TiffLayouts, ATileMayOverhangItsPictureButNotBeyondAnyWritersTile) {
+    ScratchDir dir;
+    const Picture picture = busy(20, 10);
+    writePng(dir / "reference.png", picture);
+    const attachments::RgbPicture want = prepared(dir / "reference.png");
+    writeTiff(dir / "overhang.tif", picture, {.tileSide = 1024});
+    const attachments::RgbPicture got = prepared(dir / "overhang.tif");
+    EXPECT_TRUE(got.pixels == want.pixels);
+    // 2048 x 2048 for 200 pixels: refused before its 16 MiB buffer is made.
+    writeTiff(dir / "huge-tile.tif", picture, {.tileSide = 2048});
+    EXPECT_EQ(failureOf([&] { prepared(dir / "huge-tile.tif"); }), kCannotPrepare);
+}
+
 TEST(TiffLayouts, RowsLongerThanAMillionPixelsComeInPiecesToTheSamePicture) {
     ScratchDir dir;
     const Picture picture = busy(1'100'000, 2);
