@@ -51,6 +51,31 @@ double psnr(const std::vector<std::uint8_t>& reference, const attachments::RgbPi
     return 10 * std::log10(255.0 * 255.0 / (sum / static_cast<double>(reference.size())));
 }
 
+// Black and white squares of `side` pixels, in a pattern without repeats.
+Picture hardBlocks(int width, int height, int side) {
+    return makePicture(width, height, [side](int x, int y) {
+        const unsigned h = (unsigned(x / side) * 2654435761u) ^ (unsigned(y / side) * 40503u);
+        const std::uint8_t g = ((h >> 7) & 1) ? 255 : 0;
+        return Rgba{g, g, g, 255};
+    });
+}
+
+// 5600 x 2240 fits 2000 x 800 at 2.8 times smaller: 3/8 would be the smallest scale that
+// covers it, and its cut of the DCT aliases hard edges (26 dB on 10-pixel blocks, 30 dB on
+// 25-pixel ones); decoded at 4/8 and resized from there, both keep 37 dB.
+TEST(JpegEdges, HardEdgesAreNotDecodedAtAnOddScale) {
+    ScratchDir dir;
+    for (int side : {10, 25}) {
+        SCOPED_TRACE(testing::Message() << side << "-pixel blocks");
+        writeJpeg(dir / "blocks.jpg", hardBlocks(5600, 2240, side), {.quality = 90, .grey = true});
+        const auto decoder = attachments::openImage(dir / "blocks.jpg");
+        const attachments::RgbPicture prepared = attachments::preparePicture(*decoder);
+        ASSERT_EQ(prepared.size, (attachments::Size{2000, 800}));
+        const auto reference = fullResize(readJpeg(dir / "blocks.jpg"), prepared.size);
+        EXPECT_GE(psnr(reference, prepared), 36.0);
+    }
+}
+
 TEST(JpegEdges, AFractionalDctScaleIsResampledFromTheRegionThePictureCovers) {
     ScratchDir dir;
     // 4003 x 1601 is decoded at 4/8: 2001.5 x 800.5 pixels of picture, in rows rounded up
