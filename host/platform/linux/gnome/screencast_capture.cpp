@@ -17,9 +17,10 @@ constexpr const char* kScreenCast = "org.gnome.Mutter.ScreenCast";
 constexpr const char* kSessionInterface = "org.gnome.Mutter.ScreenCast.Session";
 // Raw images out at once: one being encoded, one being captured.
 constexpr int kImagesHeld = 2;
-// The first frame came in 61 to 158 ms where this was measured.
+// The first frame came in 61 to 158 ms where this was measured: a stream silent for longer
+// has lost it, and a second session is given the full time.
 constexpr auto kStreamTimeout = 2s;
-constexpr auto kFrameTimeout = 2000ms;
+constexpr std::chrono::milliseconds kFrameTimeouts[] = {600ms, 2000ms};
 
 // A ScreenCast session, stopped when it goes.
 class Session {
@@ -161,18 +162,26 @@ std::optional<CapturedImage> ScreenCastCapture::capture(std::uint32_t windowId, 
     const auto shell = askShell(bus_.get());
     const ShellWindow* window = shell ? findWindow(*shell, windowId) : nullptr;
     if (!window) return std::nullopt;
-    Session session(bus_.get());
-    if (!session.exists()) return std::nullopt;
-    const std::string stream = session.recordWindow(window->id);
-    if (stream.empty()) return std::nullopt;
-    const auto node = startAndAwaitNode(bus_.get(), session, stream);
-    if (!node) return std::nullopt;
     // The stream holds the window's whole surface from its top-left corner, shadows
     // included; the window itself is its frame, inside that.
     const PixelRect frame{whole(window->frame.x - window->buffer.x),
                           whole(window->frame.y - window->buffer.y), whole(window->frame.width),
                           whole(window->frame.height)};
-    auto pixels = takeOneFrame(*node, frame, kFrameTimeout);
+    // Mutter records a window once as its stream starts, then only when the window is
+    // damaged: when that first frame is lost (now and then, for a window nothing repaints,
+    // about one covered window in eight here), the stream stays silent. A fresh session
+    // records the window again.
+    std::optional<FramePixels> pixels;
+    for (const auto timeout : kFrameTimeouts) {
+        Session session(bus_.get());
+        if (!session.exists()) return std::nullopt;
+        const std::string stream = session.recordWindow(window->id);
+        if (stream.empty()) return std::nullopt;
+        const auto node = startAndAwaitNode(bus_.get(), session, stream);
+        if (!node) return std::nullopt;
+        pixels = takeOneFrame(*node, frame, timeout);
+        if (pixels) break;
+    }
     if (!pixels) return std::nullopt;
     CapturedImage image;
     image.width = width;
