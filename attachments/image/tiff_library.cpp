@@ -30,6 +30,8 @@ Loaded load() {
         resolve(h, "TIFFGetField", f.GetField) &&
         resolve(h, "TIFFGetFieldDefaulted", f.GetFieldDefaulted) &&
         resolve(h, "TIFFIsTiled", f.IsTiled) && resolve(h, "TIFFIsByteSwapped", f.IsByteSwapped) &&
+        resolve(h, "TIFFIsBigEndian", f.IsBigEndian) && resolve(h, "TIFFIsBigTIFF", f.IsBigTIFF) &&
+        resolve(h, "TIFFCurrentDirOffset", f.CurrentDirOffset) &&
         resolve(h, "TIFFNumberOfStrips", f.NumberOfStrips) &&
         resolve(h, "TIFFGetStrileOffsetWithErr", f.GetStrileOffsetWithErr) &&
         resolve(h, "TIFFGetStrileByteCountWithErr", f.GetStrileByteCountWithErr) &&

@@ -21,6 +21,9 @@ struct TiffLibrary {
     decltype(&::TIFFGetFieldDefaulted) GetFieldDefaulted;
     decltype(&::TIFFIsTiled) IsTiled;
     decltype(&::TIFFIsByteSwapped) IsByteSwapped;
+    decltype(&::TIFFIsBigEndian) IsBigEndian;
+    decltype(&::TIFFIsBigTIFF) IsBigTIFF;
+    decltype(&::TIFFCurrentDirOffset) CurrentDirOffset;
     decltype(&::TIFFNumberOfStrips) NumberOfStrips;
     decltype(&::TIFFGetStrileOffsetWithErr) GetStrileOffsetWithErr;
     decltype(&::TIFFGetStrileByteCountWithErr) GetStrileByteCountWithErr;

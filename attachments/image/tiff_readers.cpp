@@ -56,7 +56,7 @@ void readScanlines(const TiffPixels& pixels, RowFormat format, RowSink& sink,
     sink.start(format);
     for (int y = 0; y < pixels.size.height; ++y) {
         if (strip) {
-            strip->startRow();
+            if (!strip->startRow()) failCannotPrepare();
         } else if (pixels.lib.ReadScanline(pixels.tiff, raw.data(), static_cast<uint32_t>(y), 0) <
                        0 ||
                    pixels.failed) {

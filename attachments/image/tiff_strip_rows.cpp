@@ -19,42 +19,75 @@ bool oldStyleLzw(const InputFile& file, std::uint64_t offset) {
     return file.readAt(offset, start, 2).value_or(0) == 2 && start[0] == 0 && (start[1] & 1) != 0;
 }
 
+// Up to this many strips (1 MiB of lists) libtiff's own reading, which is faster, holds
+// little; past it, the lists are read here a window at a time.
+constexpr std::uint64_t kStripsLibtiffHolds = 65536;
+
 } // namespace
 
 std::unique_ptr<TiffStripRows> TiffStripRows::open(const TiffPixels& pixels,
                                                    const InputFile& file) {
     const TiffLibrary& lib = pixels.lib;
     TIFF* tiff = pixels.tiff;
-    if (lib.IsTiled(tiff) || lib.NumberOfStrips(tiff) != 1) return nullptr;
+    if (lib.IsTiled(tiff)) return nullptr;
+    const std::uint64_t strips = lib.NumberOfStrips(tiff);
     std::uint16_t compression = COMPRESSION_NONE, predictor = PREDICTOR_NONE;
     std::uint16_t fillOrder = FILLORDER_MSB2LSB, bits = 1, samples = 1;
+    std::uint16_t planes = PLANARCONFIG_CONTIG;
+    std::uint32_t rowsPerStrip = 0;
     lib.GetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
     lib.GetFieldDefaulted(tiff, TIFFTAG_FILLORDER, &fillOrder);
     lib.GetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &bits);
     lib.GetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    lib.GetFieldDefaulted(tiff, TIFFTAG_PLANARCONFIG, &planes);
+    lib.GetFieldDefaulted(tiff, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
     if (compression == COMPRESSION_LZW || compression == COMPRESSION_DEFLATE ||
         compression == COMPRESSION_ADOBE_DEFLATE)
         lib.GetFieldDefaulted(tiff, TIFFTAG_PREDICTOR, &predictor);
     if (!decodedHere(compression) || fillOrder != FILLORDER_MSB2LSB || samples < 1) return nullptr;
+    if (planes != PLANARCONFIG_CONTIG && samples != 1) return nullptr;
     if (bits != 1 && bits != 2 && bits != 4 && bits != 8 && bits != 16) return nullptr;
     // Differencing of other depths, and the floating-point predictor, stay with libtiff,
     // which decodes or refuses them.
     if (predictor != PREDICTOR_NONE &&
         (predictor != PREDICTOR_HORIZONTAL || (bits != 8 && bits != 16)))
         return nullptr;
-    int error = 0;
-    const std::uint64_t offset = lib.GetStrileOffsetWithErr(tiff, 0, &error);
-    if (error) return nullptr;
-    const std::uint64_t length = lib.GetStrileByteCountWithErr(tiff, 0, &error);
-    if (error || length == 0 || offset > file.size() || length > file.size() - offset)
+    const auto height = static_cast<std::uint64_t>(pixels.size.height);
+    if (strips < 1 || rowsPerStrip < 1) return nullptr;
+    if (strips > 1 && strips <= kStripsLibtiffHolds) return nullptr;
+    // One strip may be libtiff's own correction of the file's lists (a missing or bogus
+    // byte count): its place is libtiff's. More are the file's lists as they stand, which
+    // libtiff reads without correcting when it defers them, as it does here.
+    std::optional<TiffStripTable> table;
+    StripPlace first;
+    if (strips == 1) {
+        int error = 0;
+        first.offset = lib.GetStrileOffsetWithErr(tiff, 0, &error);
+        if (error) return nullptr;
+        first.length = lib.GetStrileByteCountWithErr(tiff, 0, &error);
+        if (error) return nullptr;
+        rowsPerStrip = static_cast<std::uint32_t>(height);
+    } else {
+        if ((height + rowsPerStrip - 1) / rowsPerStrip != strips) return nullptr;
+        table = TiffStripTable::open(
+            file,
+            {lib.CurrentDirOffset(tiff), lib.IsBigTIFF(tiff) != 0, lib.IsBigEndian(tiff) != 0},
+            strips);
+        const auto place = table ? table->at(0) : std::nullopt;
+        if (!place) return nullptr;
+        first = *place;
+    }
+    if (first.length == 0 || first.offset > file.size() ||
+        first.length > file.size() - first.offset)
         return nullptr;
-    if (compression == COMPRESSION_LZW && oldStyleLzw(file, offset)) return nullptr;
+    if (compression == COMPRESSION_LZW && oldStyleLzw(file, first.offset)) return nullptr;
     const tmsize_t rowBytes = lib.ScanlineSize(tiff);
     if (rowBytes <= 0) return nullptr;
 
     auto rows = std::make_unique<TiffStripRows>(file, compression);
-    rows->bytes_.open(offset, length);
-    rows->codec_->startStrip();
+    rows->table_ = std::move(table);
+    rows->rowsPerStrip_ = rowsPerStrip;
+    rows->startStrip(first);
     rows->rowBytes_ = static_cast<std::size_t>(rowBytes);
     rows->samplesPerPixel_ = samples;
     rows->bitsPerSample_ = bits;
@@ -65,11 +98,33 @@ std::unique_ptr<TiffStripRows> TiffStripRows::open(const TiffPixels& pixels,
 }
 
 TiffStripRows::TiffStripRows(const InputFile& file, std::uint16_t compression)
-    : bytes_(file), input_(bytes_), codec_(makeStripCodec(compression, input_)) {}
+    : file_(file), compression_(compression), bytes_(file), input_(bytes_),
+      codec_(makeStripCodec(compression, input_)) {}
 
-void TiffStripRows::startRow() {
+bool TiffStripRows::startStrip(StripPlace place) {
+    // A strip of no bytes is one libtiff refuses; so is the old LZW after the first strip,
+    // which the decoder here does not read.
+    if (place.length == 0) return false;
+    bytes_.open(place.offset, place.length);
+    codec_->startStrip();
+    if (compression_ == COMPRESSION_LZW) {
+        // Looked at in the strip's first run, which the decoder then reads.
+        const auto start = input_.peek();
+        if (start.size() >= 2 && start[0] == 0 && (start[1] & 1) != 0) return false;
+    }
+    rowsLeft_ = rowsPerStrip_;
+    return true;
+}
+
+bool TiffStripRows::startRow() {
+    if (rowsLeft_ == 0) {
+        const auto place = table_ ? table_->at(nextStrip_++) : std::nullopt;
+        if (!place || !startStrip(*place)) return false;
+    }
+    --rowsLeft_;
     codec_->startRow(rowBytes_);
     rowDone_ = 0;
+    return true;
 }
 
 bool TiffStripRows::read(unsigned char* out, std::size_t length) {

@@ -137,7 +137,9 @@ void writeAnimatedWebp(const std::filesystem::path& path, const std::vector<Pict
 
 void writeTiff(const std::filesystem::path& path, const Picture& picture,
                const TiffOptions& options) {
-    TIFF* tiff = TIFFOpen(path.c_str(), "w");
+    const std::string mode =
+        std::string("w") + (options.bigTiff ? "8" : "") + (options.bigEndian ? "b" : "l");
+    TIFF* tiff = TIFFOpen(path.c_str(), mode.c_str());
     check(tiff != nullptr, "tiff open");
     const int colours = options.grey ? 1 : 3;
     const int channels = colours + (options.alpha ? 1 : 0);

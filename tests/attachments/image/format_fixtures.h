@@ -36,6 +36,8 @@ struct TiffOptions {
     TiffCompression compression = TiffCompression::Lzw;
     bool differenced = false; // horizontal differencing (predictor 2)
     bool grey = false;        // one grey sample (the red one) instead of RGB
+    bool bigTiff = false;     // 64-bit offsets
+    bool bigEndian = false;   // stored most significant byte first
 };
 void writeTiff(const std::filesystem::path& path, const Picture& picture,
                const TiffOptions& options = {});
