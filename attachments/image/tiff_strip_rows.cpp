@@ -98,7 +98,7 @@ std::unique_ptr<TiffStripRows> TiffStripRows::open(const TiffPixels& pixels,
 }
 
 TiffStripRows::TiffStripRows(const InputFile& file, std::uint16_t compression)
-    : file_(file), compression_(compression), bytes_(file), input_(bytes_),
+    : compression_(compression), bytes_(file), input_(bytes_),
       codec_(makeStripCodec(compression, input_)) {}
 
 bool TiffStripRows::startStrip(StripPlace place) {

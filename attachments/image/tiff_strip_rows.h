@@ -36,7 +36,6 @@ private:
     void undoDifferencing(unsigned char* out, std::size_t length);
     bool startStrip(StripPlace place);
 
-    const InputFile& file_;
     std::uint16_t compression_;
     std::optional<TiffStripTable> table_; // with more than one strip
     std::uint64_t nextStrip_ = 1;         // the strip after the one being read
