@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace attachments {
@@ -34,6 +35,7 @@ public:
     // Reading the strips in order reads each list once.
     std::optional<StripPlace> at(std::uint64_t index);
 
+private:
     // One of the two lists: the values inline in the directory entry, or where in the file.
     struct List {
         int width = 0;                      // bytes per value: 2, 4 or 8
@@ -43,7 +45,6 @@ public:
         std::vector<unsigned char> window;
     };
 
-private:
     TiffStripTable(const InputFile& file, bool bigEndian, List offsets, List lengths)
         : file_(&file), bigEndian_(bigEndian), offsets_(std::move(offsets)),
           lengths_(std::move(lengths)) {}
