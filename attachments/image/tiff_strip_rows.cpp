@@ -13,12 +13,6 @@ bool decodedHere(std::uint16_t compression) {
            compression == COMPRESSION_PACKBITS;
 }
 
-// Strips that libtiff's LZW reads as the old, least-significant-bit-first codes begin so.
-bool oldStyleLzw(const InputFile& file, std::uint64_t offset) {
-    unsigned char start[2] = {};
-    return file.readAt(offset, start, 2).value_or(0) == 2 && start[0] == 0 && (start[1] & 1) != 0;
-}
-
 // Up to this many strips (1 MiB of lists) libtiff's own reading, which is faster, holds
 // little; past it, the lists are read here a window at a time.
 constexpr std::uint64_t kStripsLibtiffHolds = 65536;
@@ -80,14 +74,14 @@ std::unique_ptr<TiffStripRows> TiffStripRows::open(const TiffPixels& pixels,
     if (first.length == 0 || first.offset > file.size() ||
         first.length > file.size() - first.offset)
         return nullptr;
-    if (compression == COMPRESSION_LZW && oldStyleLzw(file, first.offset)) return nullptr;
     const tmsize_t rowBytes = lib.ScanlineSize(tiff);
     if (rowBytes <= 0) return nullptr;
 
     auto rows = std::make_unique<TiffStripRows>(file, compression);
     rows->table_ = std::move(table);
     rows->rowsPerStrip_ = rowsPerStrip;
-    rows->startStrip(first);
+    // A first strip in the old LZW is libtiff's to read.
+    if (!rows->startStrip(first)) return nullptr;
     rows->rowBytes_ = static_cast<std::size_t>(rowBytes);
     rows->samplesPerPixel_ = samples;
     rows->bitsPerSample_ = bits;

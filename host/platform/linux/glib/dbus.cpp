@@ -144,16 +144,17 @@ Subscription& Subscription::operator=(Subscription&& other) noexcept {
 
 Variant property(GDBusConnection* bus, const char* destination, const char* path,
                  const char* interface, const char* name) {
-    Variant reply = call(bus, destination, path, "org.freedesktop.DBus.Properties", "Get",
-                         g_variant_new("(ss)", interface, name), "(v)");
+    return propertyOfReply(call(bus, destination, path, "org.freedesktop.DBus.Properties", "Get",
+                                g_variant_new("(ss)", interface, name), "(v)"));
+}
+
+Variant propertyOfReply(const Variant& reply) {
     if (!reply) return nullptr;
     Variant value(g_variant_get_child_value(reply.get(), 0));
     return Variant(g_variant_get_variant(value.get()));
 }
 
-std::optional<bool> booleanProperty(GDBusConnection* bus, const char* destination, const char* path,
-                                    const char* interface, const char* name) {
-    Variant value = property(bus, destination, path, interface, name);
+std::optional<bool> booleanOf(const Variant& value) {
     if (!value || !g_variant_is_of_type(value.get(), G_VARIANT_TYPE_BOOLEAN)) return std::nullopt;
     return g_variant_get_boolean(value.get()) != FALSE;
 }

@@ -56,9 +56,12 @@ std::vector<Variant> callTogether(std::span<const Call> calls);
 Variant property(GDBusConnection* bus, const char* destination, const char* path,
                  const char* interface, const char* name);
 
-// A property as a boolean, through org.freedesktop.DBus.Properties.Get.
-std::optional<bool> booleanProperty(GDBusConnection* bus, const char* destination, const char* path,
-                                    const char* interface, const char* name);
+// The value inside a reply of org.freedesktop.DBus.Properties.Get ("(v)"), as one sent
+// with callTogether brings it; nothing without a reply.
+Variant propertyOfReply(const Variant& reply);
+
+// A value as a boolean; nothing when there is none or it is of another type.
+std::optional<bool> booleanOf(const Variant& value);
 
 // Makes `context` the thread's default while it lives: signal subscriptions and asynchronous
 // calls made meanwhile deliver there, and nowhere else.

@@ -184,17 +184,9 @@ private:
             second.push_back({system, kLogin, path, "org.freedesktop.DBus.Properties", "Get", "(v)",
                               g_variant_new("(ss)", "org.freedesktop.login1.Session", name)});
         const auto state = dbus::callTogether(second);
-        facts.login = {booleanOf(state[0]), booleanOf(state[1])};
+        facts.login = {dbus::booleanOf(dbus::propertyOfReply(state[0])),
+                       dbus::booleanOf(dbus::propertyOfReply(state[1]))};
         return facts;
-    }
-
-    // The boolean inside a Properties.Get reply.
-    static std::optional<bool> booleanOf(const dbus::Variant& reply) {
-        if (!reply) return std::nullopt;
-        dbus::Variant boxed(g_variant_get_child_value(reply.get(), 0));
-        dbus::Variant value(g_variant_get_variant(boxed.get()));
-        if (!g_variant_is_of_type(value.get(), G_VARIANT_TYPE_BOOLEAN)) return std::nullopt;
-        return g_variant_get_boolean(value.get()) != FALSE;
     }
 
     BundleIdOfProcess bundleIdOfProcess_;
