@@ -1,8 +1,11 @@
-// PNG through libspng, row by row (progressive decoding), expanded to 8-bit RGBA.
+// PNG through libspng, row by row (progressive decoding), expanded to 8-bit RGBA; rows
+// too long to hold whole are decoded a piece at a time by the tool itself
+// (png_long_rows.h).
 #include "attachments/image/exif_orientation.h"
 #include "attachments/image/format_decoders.h"
 #include "attachments/image/image_failures.h"
 #include "attachments/image/png_frames.h"
+#include "attachments/image/png_long_rows.h"
 #include "attachments/image/whole_picture_rows.h"
 #include "common/unique_handle.h"
 
@@ -19,6 +22,9 @@ using SpngContext = common::Owned<spng_ctx, spng_ctx_free>;
 // libspng hold gigabytes of them.
 constexpr std::size_t kMaxChunkBytes = 64u << 20;
 
+// Rows longer than this (a million pixels) are read a piece at a time.
+constexpr std::uint32_t kWholeRowPixels = 1u << 20;
+
 // libspng's reader: exactly `length` bytes, or the end of the data.
 int readStream(spng_ctx*, void* user, void* destination, std::size_t length) {
     InputCursor& cursor = *static_cast<InputCursor*>(user);
@@ -28,7 +34,9 @@ int readStream(spng_ctx*, void* user, void* destination, std::size_t length) {
 class PngDecoder final : public ImageDecoder {
 public:
     explicit PngDecoder(InputFile file) : file_(std::move(file)), cursor_(file_) {
-        if (pngImageCount(file_) != 1) failUnsupported();
+        const auto images = pngImages(file_);
+        if (!images || images->count != 1) failUnsupported();
+        firstIdat_ = images->firstIdat;
         ctx_.reset(spng_ctx_new(0));
         if (!ctx_ || spng_set_png_stream(ctx_.get(), readStream, &cursor_) != 0 ||
             spng_set_chunk_limits(ctx_.get(), kMaxChunkBytes, kMaxChunkBytes) != 0 ||
@@ -75,6 +83,10 @@ public:
             deliverWholePicture(image.data(), stride, bytesPerPixel, format, sink);
             return;
         }
+        if (ihdr_.width > kWholeRowPixels) {
+            readPngLongRows(file_, longRowLayout(), std::move(format), sink);
+            return;
+        }
         if (spng_decode_image(ctx_.get(), nullptr, 0, SPNG_FMT_RGBA8,
                               SPNG_DECODE_TRNS | SPNG_DECODE_PROGRESSIVE) != 0)
             failCannotPrepare();
@@ -92,10 +104,39 @@ public:
     }
 
 private:
+    PngLongRowLayout longRowLayout() const {
+        PngLongRowLayout layout;
+        layout.width = ihdr_.width;
+        layout.height = ihdr_.height;
+        layout.bitDepth = ihdr_.bit_depth;
+        layout.colourType = ihdr_.color_type;
+        layout.firstIdat = firstIdat_;
+        spng_trns trns{};
+        const bool hasTrns = spng_get_trns(ctx_.get(), &trns) == 0;
+        if (ihdr_.color_type == SPNG_COLOR_TYPE_INDEXED) {
+            spng_plte plte{};
+            if (spng_get_plte(ctx_.get(), &plte) != 0) failCannotPrepare();
+            for (std::uint32_t i = 0; i < 256; ++i) {
+                const bool listed = i < plte.n_entries;
+                const std::uint8_t alpha =
+                    hasTrns && i < trns.n_type3_entries ? trns.type3_alpha[i] : 255;
+                layout.palette[i] = {listed ? plte.entries[i].red : std::uint8_t{0},
+                                     listed ? plte.entries[i].green : std::uint8_t{0},
+                                     listed ? plte.entries[i].blue : std::uint8_t{0}, alpha};
+            }
+        } else if (hasTrns && ihdr_.color_type == SPNG_COLOR_TYPE_GRAYSCALE) {
+            layout.transparent = {trns.gray, 0, 0};
+        } else if (hasTrns && ihdr_.color_type == SPNG_COLOR_TYPE_TRUECOLOR) {
+            layout.transparent = {trns.red, trns.green, trns.blue};
+        }
+        return layout;
+    }
+
     InputFile file_;
     InputCursor cursor_;
     SpngContext ctx_;
     spng_ihdr ihdr_{};
+    std::uint64_t firstIdat_ = 0;
     int orientation_ = 1;
 };
 

@@ -25,6 +25,10 @@ make_image=$build/bench/attachments/image/make_image
 # whole-picture decoders at 8000 x 5000.
 cases="png 40000000 1
 png 1 40000000
+png 20000000 2
+png 4000000 10
+png-rgba 40000000 1
+png-16 40000000 1
 png 200000 200
 png 200 200000
 png 8000 5000

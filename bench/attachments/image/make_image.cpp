@@ -65,6 +65,8 @@ int main(int argc, char** argv) try {
         writePng(out, scene(width, height), {.interlaced = true});
     } else if (kind == "png-rgba") {
         writePng(out, translucent(width, height), {.kind = PngKind::Rgba8});
+    } else if (kind == "png-16") {
+        writePng(out, scene(width, height), {.kind = PngKind::Rgb16});
     } else if (kind == "jpeg") {
         writeJpeg(out, scene(width, height), {.quality = 90});
     } else if (kind == "tiff-strips") {
