@@ -18,17 +18,27 @@ constexpr std::size_t kMostBytesPastPixels = 1 << 20;
 } // namespace
 
 IdatStream::IdatStream(const InputFile& file, std::uint64_t firstIdat)
-    : file_(file), at_(firstIdat), run_(kRunBytes) {
-    if (inflateInit(&stream_) != Z_OK) failCannotPrepare();
+    : file_(&file), at_(firstIdat), run_(kRunBytes) {
+    auto stream = std::make_unique<z_stream>();
+    if (inflateInit(stream.get()) != Z_OK) failCannotPrepare();
+    stream_.reset(stream.release());
 }
 
-IdatStream::~IdatStream() {
-    inflateEnd(&stream_);
+IdatStream::IdatStream(const IdatStream& other)
+    : file_(other.file_), at_(other.at_), left_(other.left_), chunkOpen_(other.chunkOpen_),
+      chunksEnded_(other.chunksEnded_), crc_(other.crc_), run_(other.run_),
+      streamEnded_(other.streamEnded_) {
+    auto stream = std::make_unique<z_stream>();
+    if (inflateCopy(stream.get(), other.stream_.get()) != Z_OK) failCannotPrepare();
+    stream_.reset(stream.release());
+    // The input not yet inflated is in this copy's own run.
+    if (other.stream_->next_in)
+        stream_->next_in = run_.data() + (other.stream_->next_in - other.run_.data());
 }
 
 bool IdatStream::openChunk() {
     unsigned char header[8];
-    if (file_.readAt(at_, header, 8) != 8u) failCannotPrepare();
+    if (file_->readAt(at_, header, 8) != 8u) failCannotPrepare();
     if (std::memcmp(header + 4, "IDAT", 4) != 0) return false;
     const std::uint32_t length = pngUint32(header);
     if (length > kMaxPngChunkLength) failCannotPrepare();
@@ -41,7 +51,7 @@ bool IdatStream::openChunk() {
 
 void IdatStream::closeChunk() {
     unsigned char stored[4];
-    if (file_.readAt(at_, stored, 4) != 4u || pngUint32(stored) != crc_) failCannotPrepare();
+    if (file_->readAt(at_, stored, 4) != 4u || pngUint32(stored) != crc_) failCannotPrepare();
     at_ += 4;
     chunkOpen_ = false;
 }
@@ -56,7 +66,7 @@ std::span<const unsigned char> IdatStream::nextRun() {
         }
     }
     const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(left_, kRunBytes));
-    if (file_.readAt(at_, run_.data(), want) != want) failCannotPrepare();
+    if (file_->readAt(at_, run_.data(), want) != want) failCannotPrepare();
     crc_ = static_cast<std::uint32_t>(crc32(crc_, run_.data(), static_cast<uInt>(want)));
     at_ += want;
     left_ -= want;
@@ -64,15 +74,15 @@ std::span<const unsigned char> IdatStream::nextRun() {
 }
 
 bool IdatStream::inflateSome(unsigned char* out, std::size_t length) {
-    if (stream_.avail_in == 0) {
+    if (stream_->avail_in == 0) {
         const auto run = nextRun();
         if (run.empty()) return false;
-        stream_.next_in = const_cast<Bytef*>(run.data());
-        stream_.avail_in = static_cast<uInt>(run.size());
+        stream_->next_in = const_cast<Bytef*>(run.data());
+        stream_->avail_in = static_cast<uInt>(run.size());
     }
-    stream_.next_out = out;
-    stream_.avail_out = static_cast<uInt>(std::min<std::size_t>(length, UINT_MAX));
-    const int state = inflate(&stream_, Z_NO_FLUSH);
+    stream_->next_out = out;
+    stream_->avail_out = static_cast<uInt>(std::min<std::size_t>(length, UINT_MAX));
+    const int state = inflate(stream_.get(), Z_NO_FLUSH);
     if (state == Z_STREAM_END) {
         streamEnded_ = true;
     } else if (state != Z_OK) {
@@ -86,7 +96,7 @@ void IdatStream::read(unsigned char* out, std::size_t length) {
         if (streamEnded_) failCannotPrepare(); // fewer pixels than the header says
         const std::size_t room = std::min<std::size_t>(length, UINT_MAX);
         if (!inflateSome(out, room)) failCannotPrepare();
-        const std::size_t made = room - stream_.avail_out;
+        const std::size_t made = room - stream_->avail_out;
         out += made;
         length -= made;
     }
@@ -95,7 +105,7 @@ void IdatStream::read(unsigned char* out, std::size_t length) {
 std::uint64_t IdatStream::finish() {
     unsigned char spare[4096];
     for (std::size_t past = 0; !streamEnded_ && past < kMostBytesPastPixels;
-         past += sizeof spare - stream_.avail_out)
+         past += sizeof spare - stream_->avail_out)
         if (!inflateSome(spare, sizeof spare)) break;
     while (!nextRun().empty()) {
     }

@@ -152,23 +152,54 @@ void readChunksAfterPixels(const InputFile& file, std::uint64_t at) {
     }
 }
 
+// One row being read a piece at a time: its compressed bytes, its filter, the piece after
+// `step` bytes of the row's unfiltered bytes to its left, and the row above's `step`
+// bytes left of the piece.
+class RowReader {
+public:
+    RowReader(IdatStream stream, int filter, std::size_t step, std::size_t pieceBytes)
+        : stream_(std::move(stream)), filter_(filter), step_(step), line_(step + pieceBytes) {}
+
+    IdatStream& stream() { return stream_; }
+
+    // Reads the next `count` bytes (at least `step`) and unfilters them against `up`, the
+    // same bytes of the row above unfiltered (null: no row above); returns them.
+    unsigned char* piece(std::size_t count, const unsigned char* up) {
+        unsigned char* raw = line_.data() + step_;
+        stream_.read(raw, count);
+        unfilter(filter_, raw, count, step_, up, upLeft_);
+        if (up) std::memcpy(upLeft_, up + count - step_, step_);
+        std::memcpy(line_.data(), raw + count - step_, step_);
+        return raw;
+    }
+
+private:
+    IdatStream stream_;
+    int filter_;
+    std::size_t step_;
+    std::vector<unsigned char> line_;
+    unsigned char upLeft_[8] = {};
+};
+
 } // namespace
 
 void readPngLongRows(const InputFile& file, const PngLongRowLayout& layout, RowFormat format,
-                     RowSink& sink, int pieceColumns) {
+                     RowSink& sink, const PngLongRowOptions& options) {
     const std::size_t bitsPerPixel = std::size_t(channelsOf(layout.colourType)) * layout.bitDepth;
     // Filters work on whole pixels, or on bytes when a pixel is smaller.
     const std::size_t step = std::max<std::size_t>(1, bitsPerPixel / 8);
     const std::size_t width = layout.width;
+    const std::size_t rowBytes = (width * bitsPerPixel + 7) / 8;
     const std::size_t columns =
-        std::min<std::size_t>(static_cast<std::size_t>(pieceColumns), width);
+        std::min<std::size_t>(static_cast<std::size_t>(options.pieceColumns), width);
     const std::size_t pieceBytes = (columns * bitsPerPixel + 7) / 8;
 
-    // The unfiltered row above, the piece being read after its `step` bytes of left context,
-    // and the row above's `step` bytes left of the piece, saved before they were replaced.
-    std::vector<unsigned char> above(layout.height > 1 ? (width * bitsPerPixel + 7) / 8 : 0);
-    std::vector<unsigned char> line(step + pieceBytes);
-    unsigned char upLeft[8];
+    // The row above, unfiltered, when it is kept; else where each row since the last one
+    // that needs no row above begins, with its filter, from which those rows are read again
+    // beside the row that needs them.
+    const bool keepRowAbove = rowBytes <= options.mostBytesKept;
+    std::vector<unsigned char> above(keepRowAbove && layout.height > 1 ? rowBytes : 0);
+    std::vector<std::pair<IdatStream, int>> rowsAbove;
     std::vector<unsigned char> rgba(columns * 4);
     IdatStream pixels(file, layout.firstIdat);
 
@@ -178,24 +209,30 @@ void readPngLongRows(const InputFile& file, const PngLongRowLayout& layout, RowF
         unsigned char filter = 0;
         pixels.read(&filter, 1);
         if (filter > 4) failCannotPrepare();
-        std::fill_n(line.begin(), step, 0);
-        std::fill_n(upLeft, step, 0);
+        std::vector<RowReader> chain;
+        if (!keepRowAbove) {
+            // None, Sub and the first row take nothing from above.
+            if (filter <= 1 || y == 0) rowsAbove.clear();
+            for (const auto& [start, rowFilter] : rowsAbove)
+                chain.emplace_back(IdatStream(start), rowFilter, step, pieceBytes);
+            rowsAbove.emplace_back(IdatStream(pixels), filter);
+        }
+        // This row's reader reads on from the file's own stream.
+        chain.emplace_back(std::move(pixels), filter, step, pieceBytes);
         for (std::size_t x = 0; x < width; x += columns) {
             const std::size_t n = std::min(columns, width - x);
-            const std::size_t first = x * bitsPerPixel / 8;
             const std::size_t count = (n * bitsPerPixel + 7) / 8; // never less than `step`
-            unsigned char* raw = line.data() + step;
-            pixels.read(raw, count);
-            unsigned char* up = above.empty() ? nullptr : above.data() + first;
-            unfilter(filter, raw, count, step, up, upLeft);
-            if (up) {
-                std::memcpy(upLeft, up + count - step, step);
-                std::memcpy(up, raw, count);
+            unsigned char* up = above.empty() ? nullptr : above.data() + x * bitsPerPixel / 8;
+            unsigned char* raw = nullptr;
+            for (RowReader& row : chain) {
+                raw = row.piece(count, up);
+                up = raw;
             }
-            std::memcpy(line.data(), raw + count - step, step);
+            if (!above.empty()) std::memcpy(above.data() + x * bitsPerPixel / 8, raw, count);
             toRgba(layout, raw, n, rgba.data());
             sink.piece(1, static_cast<int>(x), static_cast<int>(n), rgba.data(), n * 4);
         }
+        pixels = std::move(chain.back().stream());
     }
     readChunksAfterPixels(file, pixels.finish());
 }

@@ -238,11 +238,11 @@ std::uint64_t firstIdatOf(const std::vector<std::uint8_t>& png) {
     return at;
 }
 
-// The pixels read in pieces of `columns`, or nothing when the reader fails.
+// The pixels read in pieces, or nothing when the reader fails.
 std::optional<std::vector<std::uint8_t>> piecewise(const ScratchDir& dir,
                                                    const StoredPicture& picture,
                                                    const std::vector<std::uint8_t>& png,
-                                                   int columns) {
+                                                   const attachments::PngLongRowOptions& options) {
     writeBytes(dir / "long.png", png);
     auto file = attachments::InputFile::open(dir / "long.png");
     if (!file) throw std::runtime_error("cannot open the test file");
@@ -252,7 +252,7 @@ std::optional<std::vector<std::uint8_t>> piecewise(const ScratchDir& dir,
     Collected sink;
     const auto failure = failureOf([&] {
         attachments::readPngLongRows(*file, layoutOf(picture, firstIdatOf(png)), format, sink,
-                                     columns);
+                                     options);
     });
     if (failure) {
         EXPECT_EQ(*failure, kCannotPrepare);
@@ -264,6 +264,13 @@ std::optional<std::vector<std::uint8_t>> piecewise(const ScratchDir& dir,
 int cycle(std::uint32_t y) {
     return static_cast<int>(y % 5);
 }
+
+// Rows above kept (the default), and not kept: read again where they are needed.
+const attachments::PngLongRowOptions kWays[] = {{.pieceColumns = 8},
+                                                {.pieceColumns = 16},
+                                                {.pieceColumns = 65536},
+                                                {.pieceColumns = 8, .mostBytesKept = 0},
+                                                {.pieceColumns = 65536, .mostBytesKept = 0}};
 
 const Kind kKinds[] = {{0, 1}, {0, 2}, {0, 4}, {0, 8}, {0, 16}, {2, 8}, {2, 16}, {3, 1},
                        {3, 2}, {3, 4}, {3, 8}, {4, 8}, {4, 16}, {6, 8}, {6, 16}};
@@ -277,13 +284,14 @@ TEST(PngLongRows, EveryKindAndFilterGivesLibspngsPixels) {
     unsigned seed = 1;
     for (const Kind kind : kKinds) {
         for (const bool keyed : {false, true}) {
-            // Seven rows through the five filters in turn, then one row (no row above) per
-            // filter; 37 columns, so the last piece is short.
+            // Seven rows through the five filters in turn, seven rows each of which needs all
+            // those above it, then one row (no row above) per filter; 37 columns, so the
+            // last piece is short.
             struct Case {
                 std::uint32_t height;
                 int (*filterOf)(std::uint32_t);
             };
-            std::vector<Case> cases = {{7, cycle}};
+            std::vector<Case> cases = {{7, cycle}, {7, single[4]}};
             for (auto* filter : single)
                 cases.push_back({1, filter});
             for (const Case& c : cases) {
@@ -291,13 +299,14 @@ TEST(PngLongRows, EveryKindAndFilterGivesLibspngsPixels) {
                 const auto png = pngFile(picture, {.zlib = zlibOf(filtered(picture, c.filterOf))});
                 const auto want = libspngPixels(png);
                 ASSERT_TRUE(want);
-                for (const int columns : {8, 16, 65536}) {
+                for (const auto& way : kWays) {
                     SCOPED_TRACE(testing::Message()
                                  << "colour type " << int(kind.colourType) << ", depth "
                                  << int(kind.depth) << (keyed ? ", tRNS" : "") << ", " << c.height
-                                 << " rows, first filter " << c.filterOf(0) << ", pieces of "
-                                 << columns);
-                    EXPECT_EQ(piecewise(dir, picture, png, columns), want);
+                                 << " rows, first filters " << c.filterOf(0) << c.filterOf(1)
+                                 << ", pieces of " << way.pieceColumns
+                                 << (way.mostBytesKept ? "" : ", rows above read again"));
+                    EXPECT_EQ(piecewise(dir, picture, png, way), want);
                 }
             }
         }
@@ -350,7 +359,8 @@ TEST(PngLongRows, DamageFailsWhereLibspngFails) {
         const auto png = pngFile(picture, c.assembly);
         const auto want = libspngPixels(png);
         EXPECT_EQ(want.has_value(), c.prepared);
-        EXPECT_EQ(piecewise(dir, picture, png, 16), want);
+        for (const auto& way : kWays)
+            EXPECT_EQ(piecewise(dir, picture, png, way), want) << way.mostBytesKept;
     }
 }
 
