@@ -2,7 +2,10 @@
 // imir, clap) while decoding, so no EXIF orientation is applied on top: turning happens
 // once. The reported size is the stored one from the 'ispe' box, before those
 // transformations, as for every other format. libheif decodes the whole picture at once;
-// its rows then stream through the downscaler like any decoder's.
+// its rows then stream through the downscaler like any decoder's. An 8-bit picture is taken
+// as the RGB planes that libheif converts it to first, and interleaved here a row at a
+// time: asked for interleaved pixels, libheif would make them from those planes while it
+// holds both, a second whole picture.
 #include "attachments/image/format_decoders.h"
 #include "attachments/image/heif_library.h"
 #include "attachments/image/image_failures.h"
@@ -101,19 +104,22 @@ public:
         const QuietStderr quiet;
         if (!options) failCannotPrepare();
         options.get()->convert_hdr_to_8bit = 1;
-        // Once, in 8-bit RGB, or RGBA when it has alpha.
+        const bool eightBit = lib_.image_handle_get_luma_bits_per_pixel(handle) <= 8 &&
+                              lib_.image_handle_get_chroma_bits_per_pixel(handle) <= 8;
+        if (eightBit) {
+            const Image planes = decodeAs(heif_chroma_444, options.get());
+            if (deliverPlanes(planes.get(), alpha, format, sink)) return;
+        }
+        // Deeper samples, brought to 8 bits by libheif, which converts to interleaved pixels
+        // only: once, in 8-bit RGB, or RGBA when it has alpha.
         const int bytesPerPixel = alpha ? 4 : 3;
-        heif_image* decoded = nullptr;
-        const heif_error decodeError = lib_.decode_image(
-            handle, &decoded, heif_colorspace_RGB,
+        const Image image = decodeAs(
             alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, options.get());
-        const Image image(decoded); // owned whether or not libheif reports success
-        if (decodeError.code != heif_error_Ok) failCannotPrepare();
         int stride = 0;
         const uint8_t* plane =
-            lib_.image_get_plane_readonly(decoded, heif_channel_interleaved, &stride);
-        format.size = {lib_.image_get_width(decoded, heif_channel_interleaved),
-                       lib_.image_get_height(decoded, heif_channel_interleaved)};
+            lib_.image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
+        format.size = {lib_.image_get_width(image.get(), heif_channel_interleaved),
+                       lib_.image_get_height(image.get(), heif_channel_interleaved)};
         // The turned size is known only now (libheif's handle reports the stored one).
         format.full = format.size;
         if (!plane || stride < format.size.width * bytesPerPixel) failCannotPrepare();
@@ -121,6 +127,49 @@ public:
     }
 
 private:
+    Image decodeAs(heif_chroma chroma, const heif_decoding_options* options) const {
+        heif_image* decoded = nullptr;
+        const heif_error error =
+            lib_.decode_image(handle_.get(), &decoded, heif_colorspace_RGB, chroma, options);
+        Image image(decoded); // owned whether or not libheif reports success
+        if (error.code != heif_error_Ok) failCannotPrepare();
+        return image;
+    }
+
+    // Starts `sink` and delivers the picture from its 8-bit R, G, B (and alpha) planes, or
+    // returns false, having delivered nothing, when the planes are not all there at 8 bits.
+    bool deliverPlanes(const heif_image* image, bool alpha, RowFormat& format,
+                       RowSink& sink) const {
+        const heif_channel channels[] = {heif_channel_R, heif_channel_G, heif_channel_B,
+                                         heif_channel_Alpha};
+        const uint8_t* planes[4] = {};
+        int strides[4] = {};
+        const int count = alpha ? 4 : 3;
+        format.size = {lib_.image_get_width(image, heif_channel_R),
+                       lib_.image_get_height(image, heif_channel_R)};
+        format.full = format.size; // the turned size: libheif's handle reports the stored one
+        for (int c = 0; c < count; ++c) {
+            planes[c] = lib_.image_get_plane_readonly(image, channels[c], &strides[c]);
+            if (!planes[c] || lib_.image_get_bits_per_pixel_range(image, channels[c]) != 8 ||
+                lib_.image_get_width(image, channels[c]) != format.size.width ||
+                lib_.image_get_height(image, channels[c]) != format.size.height ||
+                strides[c] < format.size.width)
+                return false;
+        }
+        sink.start(format);
+        const auto width = static_cast<std::size_t>(format.size.width);
+        std::vector<unsigned char> row(width * 4, 255);
+        for (int y = 0; y < format.size.height; ++y) {
+            for (int c = 0; c < count; ++c) {
+                const uint8_t* from = planes[c] + static_cast<std::size_t>(strides[c]) * y;
+                for (std::size_t x = 0; x < width; ++x)
+                    row[x * 4 + c] = from[x];
+            }
+            sink.row(row.data());
+        }
+        return true;
+    }
+
     const HeifLibrary& lib_;
     InputFile file_;
     InputCursor cursor_; // libheif reads through it for as long as the context lives

@@ -32,6 +32,10 @@ Loaded load() {
         resolve(h, "heif_image_handle_get_ispe_width", f.image_handle_get_ispe_width) &&
         resolve(h, "heif_image_handle_get_ispe_height", f.image_handle_get_ispe_height) &&
         resolve(h, "heif_image_handle_has_alpha_channel", f.image_handle_has_alpha_channel) &&
+        resolve(h, "heif_image_handle_get_luma_bits_per_pixel",
+                f.image_handle_get_luma_bits_per_pixel) &&
+        resolve(h, "heif_image_handle_get_chroma_bits_per_pixel",
+                f.image_handle_get_chroma_bits_per_pixel) &&
         resolve(h, "heif_image_handle_is_premultiplied_alpha",
                 f.image_handle_is_premultiplied_alpha) &&
         resolve(h, "heif_image_handle_get_color_profile_type",
@@ -46,6 +50,7 @@ Loaded load() {
         resolve(h, "heif_image_get_width", f.image_get_width) &&
         resolve(h, "heif_image_get_height", f.image_get_height) &&
         resolve(h, "heif_image_get_plane_readonly", f.image_get_plane_readonly) &&
+        resolve(h, "heif_image_get_bits_per_pixel_range", f.image_get_bits_per_pixel_range) &&
         resolve(h, "heif_image_release", f.image_release);
     return loaded;
 }

@@ -20,6 +20,8 @@ struct HeifLibrary {
     decltype(&::heif_image_handle_get_ispe_width) image_handle_get_ispe_width;
     decltype(&::heif_image_handle_get_ispe_height) image_handle_get_ispe_height;
     decltype(&::heif_image_handle_has_alpha_channel) image_handle_has_alpha_channel;
+    decltype(&::heif_image_handle_get_luma_bits_per_pixel) image_handle_get_luma_bits_per_pixel;
+    decltype(&::heif_image_handle_get_chroma_bits_per_pixel) image_handle_get_chroma_bits_per_pixel;
     decltype(&::heif_image_handle_is_premultiplied_alpha) image_handle_is_premultiplied_alpha;
     decltype(&::heif_image_handle_get_color_profile_type) image_handle_get_color_profile_type;
     decltype(&::heif_image_handle_get_raw_color_profile_size)
@@ -31,6 +33,7 @@ struct HeifLibrary {
     decltype(&::heif_image_get_width) image_get_width;
     decltype(&::heif_image_get_height) image_get_height;
     decltype(&::heif_image_get_plane_readonly) image_get_plane_readonly;
+    decltype(&::heif_image_get_bits_per_pixel_range) image_get_bits_per_pixel_range;
     decltype(&::heif_image_release) image_release;
 };
 

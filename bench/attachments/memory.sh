@@ -56,6 +56,7 @@ png-interlaced 8000 5000
 gif 8000 5000
 gif-interlaced 8000 5000
 avif 8000 5000
+heic 8000 5000
 pdf-jbig2 40000 40000
 pdf-jbig2 65535 65535"
 

@@ -93,6 +93,8 @@ int main(int argc, char** argv) try {
         writeGif(out, width, height, {{scene(width, height, 4), 0, 0, true}});
     } else if (kind == "avif") {
         writeAvif(out, scene(width, height));
+    } else if (kind == "heic") {
+        writeHeic(out, scene(width, height));
     } else {
         std::fprintf(stderr, "unknown kind %s\n", argv[1]);
         return 2;

@@ -228,39 +228,57 @@ void writeTiff(const std::filesystem::path& path, const Picture& picture,
     TIFFClose(tiff);
 }
 
-void writeAvif(const std::filesystem::path& path, const Picture& picture, int orientation,
-               int images) {
+namespace {
+
+void writeHeif(const std::filesystem::path& path, const Picture& picture,
+               heif_compression_format compression, int orientation, int images, bool alpha) {
     common::Owned<heif_context, heif_context_free> ctx(heif_context_alloc());
     heif_encoder* encoder = nullptr;
-    check(heif_context_get_encoder_for_format(ctx.get(), heif_compression_AV1, &encoder).code ==
+    check(heif_context_get_encoder_for_format(ctx.get(), compression, &encoder).code ==
               heif_error_Ok,
-          "avif encoder");
+          "heif encoder");
     heif_encoder_set_lossy_quality(encoder, 90);
-    heif_encoder_set_parameter(encoder, "speed", "9");
+    if (compression == heif_compression_AV1) {
+        heif_encoder_set_parameter(encoder, "speed", "9");
+    } else {
+        heif_encoder_set_parameter(encoder, "preset", "ultrafast");
+    }
     heif_image* image = nullptr;
     heif_image_create(picture.width, picture.height, heif_colorspace_RGB,
-                      heif_chroma_interleaved_RGB, &image);
+                      alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, &image);
     heif_image_add_plane(image, heif_channel_interleaved, picture.width, picture.height, 8);
     int stride = 0;
     std::uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
+    const int samples = alpha ? 4 : 3;
     for (int y = 0; y < picture.height; ++y)
         for (int x = 0; x < picture.width; ++x) {
             const Rgba p = picture.at(x, y);
-            std::uint8_t* o = plane + static_cast<std::size_t>(y) * stride + x * 3;
-            o[0] = p.r;
-            o[1] = p.g;
-            o[2] = p.b;
+            const std::uint8_t values[] = {p.r, p.g, p.b, p.a};
+            std::copy_n(values, samples,
+                        plane + static_cast<std::size_t>(y) * stride +
+                            static_cast<std::size_t>(x) * samples);
         }
     heif_encoding_options* options = heif_encoding_options_alloc();
     options->image_orientation = static_cast<heif_orientation>(orientation);
     for (int i = 0; i < images; ++i)
         check(heif_context_encode_image(ctx.get(), image, encoder, options, nullptr).code ==
                   heif_error_Ok,
-              "avif encode");
+              "heif encode");
     heif_encoding_options_free(options);
     heif_image_release(image);
     heif_encoder_release(encoder);
-    check(heif_context_write_to_file(ctx.get(), path.c_str()).code == heif_error_Ok, "avif write");
+    check(heif_context_write_to_file(ctx.get(), path.c_str()).code == heif_error_Ok, "heif write");
+}
+
+} // namespace
+
+void writeAvif(const std::filesystem::path& path, const Picture& picture, int orientation,
+               int images, bool alpha) {
+    writeHeif(path, picture, heif_compression_AV1, orientation, images, alpha);
+}
+
+void writeHeic(const std::filesystem::path& path, const Picture& picture, bool alpha) {
+    writeHeif(path, picture, heif_compression_HEVC, 1, 1, alpha);
 }
 
 } // namespace fixtures

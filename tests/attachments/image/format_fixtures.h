@@ -43,8 +43,10 @@ void writeTiff(const std::filesystem::path& path, const Picture& picture,
                const TiffOptions& options = {});
 
 // AVIF through libheif and aom; `images` top-level images, the primary turned by the
-// EXIF-numbered `orientation` (written as irot/imir).
+// EXIF-numbered `orientation` (written as irot/imir), with the picture's alpha when `alpha`.
 void writeAvif(const std::filesystem::path& path, const Picture& picture, int orientation = 1,
-               int images = 1);
+               int images = 1, bool alpha = false);
+// HEIC through libheif and x265.
+void writeHeic(const std::filesystem::path& path, const Picture& picture, bool alpha = false);
 
 } // namespace fixtures

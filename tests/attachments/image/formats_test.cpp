@@ -1,8 +1,11 @@
 // GIF, WebP, TIFF and HEIF: read, animations refused, single frames accepted, turned.
+#include "attachments/image/image_decoder.h"
+#include "common/unique_handle.h"
 #include "format_fixtures.h"
 #include "image_test_support.h"
 
 #include <gtest/gtest.h>
+#include <libheif/heif.h>
 
 #include <string_view>
 
@@ -167,6 +170,78 @@ TEST_F(Formats, AvifStillMultiImageAndItsOwnTurn) {
     EXPECT_TRUE(near(corner(turned, TopLeft), corner(stored, TopRight), 30));
     EXPECT_TRUE(near(corner(turned, BottomLeft), corner(stored, TopLeft), 30));
     EXPECT_FALSE(near(corner(stored, TopRight), corner(stored, TopLeft), 30));
+}
+
+// The rows of a decoded picture, four bytes a pixel.
+class Rows final : public attachments::RowSink {
+public:
+    void start(const attachments::RowFormat& format) override {
+        width_ = static_cast<std::size_t>(format.size.width) * 4;
+    }
+    void row(const unsigned char* pixels) override {
+        bytes.insert(bytes.end(), pixels, pixels + width_);
+    }
+    std::vector<unsigned char> bytes;
+
+private:
+    std::size_t width_ = 0;
+};
+
+// libheif's own interleaved 8-bit pixels for the file, widened to four bytes a pixel.
+std::vector<unsigned char> libheifPixels(const std::filesystem::path& path, bool alpha) {
+    common::Owned<heif_context, heif_context_free> ctx(heif_context_alloc());
+    heif_image_handle* handle = nullptr;
+    EXPECT_EQ(heif_context_read_from_file(ctx.get(), path.c_str(), nullptr).code, heif_error_Ok);
+    EXPECT_EQ(heif_context_get_primary_image_handle(ctx.get(), &handle).code, heif_error_Ok);
+    common::Owned<heif_image_handle, heif_image_handle_release> owned(handle);
+    common::Owned<heif_decoding_options, heif_decoding_options_free> options(
+        heif_decoding_options_alloc());
+    options.get()->convert_hdr_to_8bit = 1;
+    heif_image* decoded = nullptr;
+    EXPECT_EQ(heif_decode_image(handle, &decoded, heif_colorspace_RGB,
+                                alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
+                                options.get())
+                  .code,
+              heif_error_Ok);
+    common::Owned<heif_image, heif_image_release> image(decoded);
+    int stride = 0;
+    const std::uint8_t* plane =
+        heif_image_get_plane_readonly(decoded, heif_channel_interleaved, &stride);
+    const int width = heif_image_get_width(decoded, heif_channel_interleaved);
+    const int height = heif_image_get_height(decoded, heif_channel_interleaved);
+    std::vector<unsigned char> out;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            for (int c = 0; c < 4; ++c)
+                out.push_back(c < 3 || alpha ? plane[y * stride + x * (alpha ? 4 : 3) + c] : 255);
+    return out;
+}
+
+TEST_F(Formats, HeifRowsAreLibheifsOwnPixels) {
+    const Picture picture = makePicture(67, 45, [](int x, int y) {
+        return Rgba{static_cast<std::uint8_t>(x * 3), static_cast<std::uint8_t>(y * 5),
+                    static_cast<std::uint8_t>(x ^ y), static_cast<std::uint8_t>(x * y)};
+    });
+    struct Case {
+        const char* name;
+        int orientation;
+        bool alpha;
+    };
+    for (const Case& c :
+         {Case{"opaque", 1, false}, Case{"with alpha", 1, true},
+          Case{"turned, with alpha", 6, true}, Case{"turned and mirrored", 7, false}}) {
+        SCOPED_TRACE(c.name);
+        writeAvif(dir / "picture.avif", picture, c.orientation, 1, c.alpha);
+        Rows rows;
+        attachments::openImage(dir / "picture.avif")->decode(rows);
+        EXPECT_EQ(rows.bytes, libheifPixels(dir / "picture.avif", c.alpha));
+    }
+    for (const bool alpha : {false, true}) {
+        writeHeic(dir / "picture.heic", picture, alpha);
+        Rows rows;
+        attachments::openImage(dir / "picture.heic")->decode(rows);
+        EXPECT_EQ(rows.bytes, libheifPixels(dir / "picture.heic", alpha)) << alpha;
+    }
 }
 
 } // namespace
