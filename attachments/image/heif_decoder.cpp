@@ -10,6 +10,7 @@
 #include "attachments/image/heif_library.h"
 #include "attachments/image/image_failures.h"
 #include "attachments/image/quiet_stderr.h"
+#include "attachments/image/still_av1_decoder.h"
 #include "attachments/image/whole_picture_rows.h"
 #include "common/unique_handle.h"
 
@@ -183,6 +184,7 @@ private:
 std::unique_ptr<ImageDecoder> openHeif(InputFile file) {
     const HeifLibrary* lib = heifLibrary();
     if (!lib) failUnsupported();
+    registerStillAv1Decoder();
     auto decoder = std::make_unique<HeifDecoder>(*lib, std::move(file));
     decoder->open();
     return decoder;

@@ -51,7 +51,20 @@ Loaded load() {
         resolve(h, "heif_image_get_height", f.image_get_height) &&
         resolve(h, "heif_image_get_plane_readonly", f.image_get_plane_readonly) &&
         resolve(h, "heif_image_get_bits_per_pixel_range", f.image_get_bits_per_pixel_range) &&
-        resolve(h, "heif_image_release", f.image_release);
+        resolve(h, "heif_image_release", f.image_release) &&
+        resolve(h, "heif_register_decoder_plugin", f.register_decoder_plugin) &&
+        resolve(h, "heif_image_create", f.image_create) &&
+        resolve(h, "heif_image_add_plane", f.image_add_plane) &&
+        resolve(h, "heif_image_get_plane", f.image_get_plane) &&
+        resolve(h, "heif_nclx_color_profile_alloc", f.nclx_color_profile_alloc) &&
+        resolve(h, "heif_nclx_color_profile_free", f.nclx_color_profile_free) &&
+        resolve(h, "heif_nclx_color_profile_set_color_primaries",
+                f.nclx_color_profile_set_color_primaries) &&
+        resolve(h, "heif_nclx_color_profile_set_transfer_characteristics",
+                f.nclx_color_profile_set_transfer_characteristics) &&
+        resolve(h, "heif_nclx_color_profile_set_matrix_coefficients",
+                f.nclx_color_profile_set_matrix_coefficients) &&
+        resolve(h, "heif_image_set_nclx_color_profile", f.image_set_nclx_color_profile);
     return loaded;
 }
 

@@ -35,6 +35,19 @@ struct HeifLibrary {
     decltype(&::heif_image_get_plane_readonly) image_get_plane_readonly;
     decltype(&::heif_image_get_bits_per_pixel_range) image_get_bits_per_pixel_range;
     decltype(&::heif_image_release) image_release;
+    // For the AV1 decoder that the tool gives libheif (still_av1_decoder.h).
+    decltype(&::heif_register_decoder_plugin) register_decoder_plugin;
+    decltype(&::heif_image_create) image_create;
+    decltype(&::heif_image_add_plane) image_add_plane;
+    decltype(&::heif_image_get_plane) image_get_plane;
+    decltype(&::heif_nclx_color_profile_alloc) nclx_color_profile_alloc;
+    decltype(&::heif_nclx_color_profile_free) nclx_color_profile_free;
+    decltype(&::heif_nclx_color_profile_set_color_primaries) nclx_color_profile_set_color_primaries;
+    decltype(&::heif_nclx_color_profile_set_transfer_characteristics)
+        nclx_color_profile_set_transfer_characteristics;
+    decltype(&::heif_nclx_color_profile_set_matrix_coefficients)
+        nclx_color_profile_set_matrix_coefficients;
+    decltype(&::heif_image_set_nclx_color_profile) image_set_nclx_color_profile;
 };
 
 // The loaded library, or nullptr when it is not installed or lacks a function.
