@@ -21,4 +21,22 @@ bool resolve(const SharedLibrary& library, const char* name, Function& slot) {
     return slot != nullptr;
 }
 
+// A library and its table of functions, loaded once: `resolveAll(library, table)` points
+// every slot of the table and says whether all were found.
+template <typename Functions> class LoadedLibrary {
+public:
+    template <typename ResolveAll>
+    LoadedLibrary(const char* soname, ResolveAll resolveAll) : library_(openSharedLibrary(soname)) {
+        complete_ = library_ && resolveAll(library_, functions_);
+    }
+
+    // The table, or nullptr when the library is not installed or lacks a function.
+    const Functions* functions() const { return complete_ ? &functions_ : nullptr; }
+
+private:
+    SharedLibrary library_;
+    Functions functions_{};
+    bool complete_ = false;
+};
+
 } // namespace attachments

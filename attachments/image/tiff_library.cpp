@@ -3,52 +3,41 @@
 #include "attachments/image/shared_library.h"
 
 namespace attachments {
-namespace {
-
-struct Loaded {
-    SharedLibrary handle;
-    TiffLibrary functions{};
-    bool complete = false;
-};
-
-Loaded load() {
-    Loaded loaded;
-    loaded.handle = openSharedLibrary("libtiff.so.6");
-    const SharedLibrary& h = loaded.handle;
-    if (!h) return loaded;
-    TiffLibrary& f = loaded.functions;
-    loaded.complete =
-        resolve(h, "TIFFSetErrorHandler", f.SetErrorHandler) &&
-        resolve(h, "TIFFSetWarningHandler", f.SetWarningHandler) &&
-        resolve(h, "TIFFOpenOptionsAlloc", f.OpenOptionsAlloc) &&
-        resolve(h, "TIFFOpenOptionsFree", f.OpenOptionsFree) &&
-        resolve(h, "TIFFOpenOptionsSetMaxSingleMemAlloc", f.OpenOptionsSetMaxSingleMemAlloc) &&
-        resolve(h, "TIFFOpenOptionsSetErrorHandlerExtR", f.OpenOptionsSetErrorHandlerExtR) &&
-        resolve(h, "TIFFOpenOptionsSetWarningHandlerExtR", f.OpenOptionsSetWarningHandlerExtR) &&
-        resolve(h, "TIFFClientOpenExt", f.ClientOpenExt) && resolve(h, "TIFFClose", f.Close) &&
-        resolve(h, "TIFFNumberOfDirectories", f.NumberOfDirectories) &&
-        resolve(h, "TIFFGetField", f.GetField) &&
-        resolve(h, "TIFFGetFieldDefaulted", f.GetFieldDefaulted) &&
-        resolve(h, "TIFFIsTiled", f.IsTiled) && resolve(h, "TIFFIsByteSwapped", f.IsByteSwapped) &&
-        resolve(h, "TIFFIsBigEndian", f.IsBigEndian) && resolve(h, "TIFFIsBigTIFF", f.IsBigTIFF) &&
-        resolve(h, "TIFFCurrentDirOffset", f.CurrentDirOffset) &&
-        resolve(h, "TIFFNumberOfStrips", f.NumberOfStrips) &&
-        resolve(h, "TIFFGetStrileOffsetWithErr", f.GetStrileOffsetWithErr) &&
-        resolve(h, "TIFFGetStrileByteCountWithErr", f.GetStrileByteCountWithErr) &&
-        resolve(h, "TIFFScanlineSize", f.ScanlineSize) &&
-        resolve(h, "TIFFReadScanline", f.ReadScanline) && resolve(h, "TIFFTileSize", f.TileSize) &&
-        resolve(h, "TIFFReadTile", f.ReadTile) && resolve(h, "TIFFRGBAImageOK", f.RGBAImageOK) &&
-        resolve(h, "TIFFRGBAImageBegin", f.RGBAImageBegin) &&
-        resolve(h, "TIFFRGBAImageGet", f.RGBAImageGet) &&
-        resolve(h, "TIFFRGBAImageEnd", f.RGBAImageEnd);
-    return loaded;
-}
-
-} // namespace
 
 const TiffLibrary* tiffLibrary() {
-    static const Loaded loaded = load();
-    return loaded.complete ? &loaded.functions : nullptr;
+    static const LoadedLibrary<TiffLibrary> loaded("libtiff.so.6", [](const SharedLibrary& h,
+                                                                      TiffLibrary& f) {
+        return resolve(h, "TIFFSetErrorHandler", f.SetErrorHandler) &&
+               resolve(h, "TIFFSetWarningHandler", f.SetWarningHandler) &&
+               resolve(h, "TIFFOpenOptionsAlloc", f.OpenOptionsAlloc) &&
+               resolve(h, "TIFFOpenOptionsFree", f.OpenOptionsFree) &&
+               resolve(h, "TIFFOpenOptionsSetMaxSingleMemAlloc",
+                       f.OpenOptionsSetMaxSingleMemAlloc) &&
+               resolve(h, "TIFFOpenOptionsSetErrorHandlerExtR", f.OpenOptionsSetErrorHandlerExtR) &&
+               resolve(h, "TIFFOpenOptionsSetWarningHandlerExtR",
+                       f.OpenOptionsSetWarningHandlerExtR) &&
+               resolve(h, "TIFFClientOpenExt", f.ClientOpenExt) &&
+               resolve(h, "TIFFClose", f.Close) &&
+               resolve(h, "TIFFNumberOfDirectories", f.NumberOfDirectories) &&
+               resolve(h, "TIFFGetField", f.GetField) &&
+               resolve(h, "TIFFGetFieldDefaulted", f.GetFieldDefaulted) &&
+               resolve(h, "TIFFIsTiled", f.IsTiled) &&
+               resolve(h, "TIFFIsByteSwapped", f.IsByteSwapped) &&
+               resolve(h, "TIFFIsBigEndian", f.IsBigEndian) &&
+               resolve(h, "TIFFIsBigTIFF", f.IsBigTIFF) &&
+               resolve(h, "TIFFCurrentDirOffset", f.CurrentDirOffset) &&
+               resolve(h, "TIFFNumberOfStrips", f.NumberOfStrips) &&
+               resolve(h, "TIFFGetStrileOffsetWithErr", f.GetStrileOffsetWithErr) &&
+               resolve(h, "TIFFGetStrileByteCountWithErr", f.GetStrileByteCountWithErr) &&
+               resolve(h, "TIFFScanlineSize", f.ScanlineSize) &&
+               resolve(h, "TIFFReadScanline", f.ReadScanline) &&
+               resolve(h, "TIFFTileSize", f.TileSize) && resolve(h, "TIFFReadTile", f.ReadTile) &&
+               resolve(h, "TIFFRGBAImageOK", f.RGBAImageOK) &&
+               resolve(h, "TIFFRGBAImageBegin", f.RGBAImageBegin) &&
+               resolve(h, "TIFFRGBAImageGet", f.RGBAImageGet) &&
+               resolve(h, "TIFFRGBAImageEnd", f.RGBAImageEnd);
+    });
+    return loaded.functions();
 }
 
 } // namespace attachments
