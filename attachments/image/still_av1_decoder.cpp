@@ -134,6 +134,7 @@ heif_error toHeifImage(const Dav1dPicture& picture, heif_image** out) {
 heif_error decodeImage(void* raw, heif_image** out) {
     auto* decoder = static_cast<Decoder*>(raw);
     const Dav1dLibrary& dav1d = *dav1dLibrary();
+    if (decoder->data.empty()) return kFailed;
     Dav1dData data{};
     uint8_t* buffer = dav1d.data_create(&data, decoder->data.size());
     if (!buffer) return kFailed;
