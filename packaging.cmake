@@ -18,8 +18,8 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 # The libraries the programs link are found by dpkg-shlibdeps; libheif and libtiff are
-# loaded at run time, so it cannot see them, and the desktop services the host talks to
-# are no libraries at all.
+# loaded at run time, so it cannot see them (dav1d, loaded beside libheif, comes with it),
+# and the desktop services the host talks to are no libraries at all.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libheif1, libtiff6")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "at-spi2-core, dbus")
