@@ -6,6 +6,7 @@
 #include "attachments/image/image_failures.h"
 #include "attachments/image/image_geometry.h"
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -44,6 +45,12 @@ struct RowFormat {
     ColourModel model = ColourModel::Rgb;
     std::vector<unsigned char> iccProfile; // empty: the pixels are sRGB
 };
+
+// Rows longer than this (a million pixels) are delivered in pieces of kPieceColumns, so
+// that no decoder converts or holds a whole one; kPieceColumns is a multiple of 8, so that
+// pieces of packed samples start on whole bytes.
+inline constexpr std::size_t kWholeRowPixels = std::size_t{1} << 20;
+inline constexpr int kPieceColumns = 65536;
 
 // Receives a decoder's rows: one start(), then exactly size.height rows of
 // size.width × 4 bytes, in order, each whole or (when the format says so) in pieces.

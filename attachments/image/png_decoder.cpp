@@ -22,9 +22,6 @@ using SpngContext = common::Owned<spng_ctx, spng_ctx_free>;
 // libspng hold gigabytes of them.
 constexpr std::size_t kMaxChunkBytes = 64u << 20;
 
-// Rows longer than this (a million pixels) are read a piece at a time.
-constexpr std::uint32_t kWholeRowPixels = 1u << 20;
-
 // libspng's reader: exactly `length` bytes, or the end of the data.
 int readStream(spng_ctx*, void* user, void* destination, std::size_t length) {
     InputCursor& cursor = *static_cast<InputCursor*>(user);

@@ -31,7 +31,7 @@ struct PngLongRowLayout {
 
 struct PngLongRowOptions {
     // Pixels a piece: a multiple of 8, so that pieces start on whole bytes.
-    int pieceColumns = 65536;
+    int pieceColumns = kPieceColumns;
     // The longest row above that is kept for the filters that need it. A longer one is
     // not: the rows it depends on are inflated again beside the row, from where they begin
     // in the file, which costs time (at most the square of the few rows that such a

@@ -7,7 +7,6 @@
 
 #include <cstring>
 #include <new>
-#include <vector>
 
 namespace attachments {
 namespace {
@@ -23,7 +22,7 @@ constexpr heif_error kFailed = {heif_error_Decoder_plugin_error, heif_suberror_U
 
 struct Decoder {
     Dav1dContext* context = nullptr;
-    std::vector<unsigned char> data;
+    Dav1dData data{}; // what libheif pushed, in dav1d's own buffer
 };
 
 int supports(heif_compression_format format) {
@@ -49,18 +48,23 @@ heif_error newDecoder(void** out) {
 
 void freeDecoder(void* raw) {
     auto* decoder = static_cast<Decoder*>(raw);
+    dav1dLibrary()->data_unref(&decoder->data);
     if (decoder->context) dav1dLibrary()->close(&decoder->context);
     delete decoder;
 }
 
+// libheif pushes an item's data once; data pushed later is appended.
 heif_error pushData(void* raw, const void* data, size_t size) {
-    auto& kept = static_cast<Decoder*>(raw)->data;
-    const auto* bytes = static_cast<const unsigned char*>(data);
-    try {
-        kept.insert(kept.end(), bytes, bytes + size);
-    } catch (const std::bad_alloc&) {
-        return kFailed;
-    }
+    Decoder& decoder = *static_cast<Decoder*>(raw);
+    const Dav1dLibrary& dav1d = *dav1dLibrary();
+    const std::size_t held = decoder.data.sz;
+    Dav1dData joined{};
+    uint8_t* buffer = dav1d.data_create(&joined, held + size);
+    if (!buffer) return kFailed;
+    if (held) std::memcpy(buffer, decoder.data.data, held);
+    if (size) std::memcpy(buffer + held, data, size);
+    dav1d.data_unref(&decoder.data);
+    decoder.data = joined;
     return kOk;
 }
 
@@ -134,33 +138,22 @@ heif_error toHeifImage(const Dav1dPicture& picture, heif_image** out) {
 heif_error decodeImage(void* raw, heif_image** out) {
     auto* decoder = static_cast<Decoder*>(raw);
     const Dav1dLibrary& dav1d = *dav1dLibrary();
-    if (decoder->data.empty()) return kFailed;
-    Dav1dData data{};
-    uint8_t* buffer = dav1d.data_create(&data, decoder->data.size());
-    if (!buffer) return kFailed;
-    std::memcpy(buffer, decoder->data.data(), decoder->data.size());
-    std::vector<unsigned char>().swap(decoder->data);
+    Dav1dData& data = decoder->data;
+    if (data.sz == 0) return kFailed;
     // Data goes in until a picture comes out, then the decoder is drained once.
     Dav1dPicture picture{};
     bool drained = false;
     for (;;) {
         const int sent = dav1d.send_data(decoder->context, &data);
-        if (sent < 0 && sent != DAV1D_ERR(EAGAIN)) {
-            dav1d.data_unref(&data);
-            return kFailed;
-        }
+        if (sent < 0 && sent != DAV1D_ERR(EAGAIN)) return kFailed;
         const int got = dav1d.get_picture(decoder->context, &picture);
         if (got == DAV1D_ERR(EAGAIN) && !drained) {
             drained = data.sz == 0;
             continue;
         }
-        if (got < 0) {
-            dav1d.data_unref(&data);
-            return kFailed;
-        }
+        if (got < 0) return kFailed;
         break;
     }
-    dav1d.data_unref(&data);
     const heif_error result = toHeifImage(picture, out);
     dav1d.picture_unref(&picture);
     return result;

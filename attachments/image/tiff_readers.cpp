@@ -10,10 +10,6 @@
 namespace attachments {
 namespace {
 
-// Rows longer than this (a million pixels) go on in pieces of kPieceColumns, so that no
-// whole row is converted at once.
-constexpr std::size_t kWholeRowPixels = std::size_t{1} << 20;
-constexpr int kPieceColumns = 65536; // a multiple of 8: pieces start on whole bytes
 // A row of tiles that takes no more than this (16 MiB) is put together and goes on as
 // rows, which the row pipeline can hand to its second thread; longer ones go on in pieces.
 constexpr std::size_t kWholeBandBytes = std::size_t{16} << 20;
